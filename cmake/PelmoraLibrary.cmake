@@ -1,6 +1,6 @@
 # pelmora_library(NAME LIBS lib...): a static library from every .cpp in the calling folder
-# (platform files named *_posix.cpp or *_windows.cpp only on their platform). Does nothing
-# while the folder has no sources yet.
+# (platform files named *_posix.cpp or *_windows.cpp only on their platform); a header-only
+# interface library while the folder has no sources.
 function(pelmora_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -10,6 +10,9 @@ function(pelmora_library name)
     list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
   endif()
   if(NOT sources)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
     return()
   endif()
   add_library(${name} STATIC ${sources})
