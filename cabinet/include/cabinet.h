@@ -28,8 +28,8 @@ typedef int CabBool;        /* 32-bit Boolean, nonzero = true */
 
 /* Error record (ERF), filled by the library on failure. */
 typedef struct CabErrorRecord {
-    int ErrorCode;    /* FDIERROR_* or FCIERROR_* */
-    int ErrorType;    /* secondary value: the C runtime error, when one applies */
+    int ErrorCode; /* FDIERROR_* or FCIERROR_* */
+    int ErrorType; /* secondary value: the C runtime error, when one applies */
     CabBool ErrorPresent;
 } CabErrorRecord;
 
@@ -152,18 +152,16 @@ typedef struct FDINotification {
     int fdie;
 } FDINotification;
 
-typedef CabHandle(CABINET_CC* FdiNotifyFn)(FDINotificationType type,
-                                           FDINotification* notification);
+typedef CabHandle(CABINET_CC* FdiNotifyFn)(FDINotificationType type, FDINotification* notification);
 typedef int(CABINET_CC* FdiDecryptFn)(void* decrypt); /* never called: pass null */
 
 CABINET_API FDIContext CABINET_CC FDICreate(FdiAllocFn alloc, FdiFreeFn free, FdiOpenFn open,
                                             FdiReadFn read, FdiWriteFn write, FdiCloseFn close,
                                             FdiSeekFn seek, int cpuType, CabErrorRecord* error);
-CABINET_API CabBool CABINET_CC FDIIsCabinet(FDIContext context, CabHandle handle,
-                                            FDICabInfo* info);
-CABINET_API CabBool CABINET_CC FDICopy(FDIContext context, char* cabinetName,
-                                       char* cabinetPath, int flags, FdiNotifyFn notify,
-                                       FdiDecryptFn decrypt, void* user);
+CABINET_API CabBool CABINET_CC FDIIsCabinet(FDIContext context, CabHandle handle, FDICabInfo* info);
+CABINET_API CabBool CABINET_CC FDICopy(FDIContext context, char* cabinetName, char* cabinetPath,
+                                       int flags, FdiNotifyFn notify, FdiDecryptFn decrypt,
+                                       void* user);
 CABINET_API CabBool CABINET_CC FDIDestroy(FDIContext context);
 
 /* ---- FCI: compression ------------------------------------------------------------------ */
@@ -198,8 +196,8 @@ typedef void(CABINET_CC* FciFreeFn)(void* block);
 typedef CabHandle(CABINET_CC* FciOpenFn)(char* name, int flags, int mode, int* err, void* user);
 typedef uint32_t(CABINET_CC* FciReadFn)(CabHandle handle, void* buffer, uint32_t count, int* err,
                                         void* user);
-typedef uint32_t(CABINET_CC* FciWriteFn)(CabHandle handle, void* buffer, uint32_t count,
-                                         int* err, void* user);
+typedef uint32_t(CABINET_CC* FciWriteFn)(CabHandle handle, void* buffer, uint32_t count, int* err,
+                                         void* user);
 typedef int(CABINET_CC* FciCloseFn)(CabHandle handle, int* err, void* user);
 typedef int32_t(CABINET_CC* FciSeekFn)(CabHandle handle, int32_t offset, int origin, int* err,
                                        void* user);
@@ -208,8 +206,7 @@ typedef CabBool(CABINET_CC* FciGetTempFileFn)(char* buffer, int size, void* user
 
 typedef CabBool(CABINET_CC* FciGetNextCabinetFn)(FCICabInfo* cabInfo, uint32_t previousSize,
                                                  void* user);
-typedef int32_t(CABINET_CC* FciStatusFn)(unsigned int type, uint32_t cb1, uint32_t cb2,
-                                         void* user);
+typedef int32_t(CABINET_CC* FciStatusFn)(unsigned int type, uint32_t cb1, uint32_t cb2, void* user);
 typedef CabHandle(CABINET_CC* FciGetOpenInfoFn)(char* name, unsigned short* date,
                                                 unsigned short* time, unsigned short* attribs,
                                                 int* err, void* user);
@@ -237,8 +234,7 @@ CABINET_API CabBool CABINET_CC FCIAddFile(FCIContext context, char* sourceName, 
                                           FciStatusFn status, FciGetOpenInfoFn getOpenInfo,
                                           TCOMP compression);
 CABINET_API CabBool CABINET_CC FCIFlushCabinet(FCIContext context, CabBool getNextCabinet,
-                                               FciGetNextCabinetFn nextCabinet,
-                                               FciStatusFn status);
+                                               FciGetNextCabinetFn nextCabinet, FciStatusFn status);
 CABINET_API CabBool CABINET_CC FCIFlushFolder(FCIContext context,
                                               FciGetNextCabinetFn getNextCabinet,
                                               FciStatusFn status);

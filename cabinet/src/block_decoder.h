@@ -40,7 +40,7 @@ public:
 // `compression` is the folder's TCOMP value (type in the low nibble, parameters above).
 BlockDecoder* createStoredDecoder(const Allocator& alloc);
 BlockDecoder* createMszipDecoder(const Allocator& alloc);
-BlockDecoder* createLzxDecoder(const Allocator& alloc, unsigned windowBits);  // 15..21
+BlockDecoder* createLzxDecoder(const Allocator& alloc, unsigned windowBits);      // 15..21
 BlockDecoder* createQuantumDecoder(const Allocator& alloc, unsigned windowBits);  // 10..21
 void destroyDecoder(const Allocator& alloc, BlockDecoder* decoder);
 
