@@ -34,7 +34,7 @@ bool exists(const std::string& path) {
 
 std::u16string findFileIgnoringCase(const std::u16string& fileName) {
     if (exists(nativePath(fileName))) return fileName;
-    std::size_t cut = fileName.find_last_of(u"\\/");
+    std::size_t cut = fileName.find_last_of(u'/');
     std::u16string folder = cut == std::u16string::npos ? u"" : fileName.substr(0, cut + 1);
     std::u16string name = cut == std::u16string::npos ? fileName : fileName.substr(cut + 1);
     std::string nativeFolder = folder.empty() ? "." : nativePath(folder);

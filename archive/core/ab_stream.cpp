@@ -38,9 +38,7 @@ std::string utf8Of(const std::u16string& text) {
 }  // namespace
 
 std::string nativePath(const std::u16string& path) {
-    std::string out = utf8Of(path);
-    std::replace(out.begin(), out.end(), '\\', '/');
-    return out;
+    return utf8Of(path);
 }
 
 int64_t TStream::Size() {

@@ -94,6 +94,5 @@ private:
     std::size_t FPosition = 0;
 };
 
-// A UTF-16 path in the archive model's Windows spelling as POSIX file functions want it:
-// UTF-8, with '/' for every '\'.
+// A UTF-16 disk path as POSIX file functions want it: UTF-8.
 std::string nativePath(const std::u16string& path);
