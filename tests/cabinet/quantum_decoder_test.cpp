@@ -166,5 +166,148 @@ TEST_P(QuantumRoundTripTest, DecodesWhatCabextractDecodes) {
 
 INSTANTIATE_TEST_SUITE_P(WindowSizes, QuantumRoundTripTest, ::testing::Range(10u, 22u));
 
+// Streams built token by token, at the edges of what the format allows. The sound ones must
+// decode to what cabextract makes of them; the others must be refused.
+struct TokenStreamCase {
+    const char* name;
+    unsigned windowBits;
+    void (*build)(testing::QuantumTokenEncoder& encoder, std::vector<testing::DataBlock>& blocks);
+    bool sound;
+};
+
+void literals(testing::QuantumTokenEncoder& encoder, uint32_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    for (uint32_t i = 0; i < count; ++i) encoder.literal(static_cast<uint8_t>(random()));
+}
+
+const TokenStreamCase kTokenStreams[] = {
+    {"MatchesAsFarBackAsTheWindow", 10,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 1024, 1);
+         for (int i = 0; i < 20; ++i) encoder.match(259, 1024);
+         encoder.match(3, 1024);
+         encoder.match(4, 1024);
+         blocks.push_back(encoder.endFrame());
+     },
+     true},
+    {"MatchReachingTheFolderStartFromALaterFrame", 16,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 32768 - 10, 2);
+         encoder.match(10, 32768 - 10);
+         blocks.push_back(encoder.endFrame());
+         encoder.match(200, 32768);
+         encoder.match(5, 32768 + 200);
+         blocks.push_back(encoder.endFrame());
+     },
+     true},
+    {"OverlappingMatchRepeatsItsSource", 12,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 3, 3);
+         encoder.match(259, 3);
+         encoder.match(259, 1);
+         blocks.push_back(encoder.endFrame());
+     },
+     true},
+    {"MatchBeforeAnyOutput", 15,
+     [](auto& encoder, auto& blocks) {
+         encoder.match(3, 1);
+         blocks.push_back(encoder.endFrame());
+     },
+     false},
+    {"MatchOneByteBeforeTheFolderStart", 16,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 32768, 4);
+         blocks.push_back(encoder.endFrame());
+         encoder.match(4, 32769);
+         blocks.push_back(encoder.endFrame());
+     },
+     false},
+    {"MatchPastTheEndOfTheFrame", 15,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 100, 5);
+         encoder.match(50, 100);
+         blocks.push_back(encoder.endFrame());
+         blocks.back().uncompressedSize -= 1;
+     },
+     false},
+    {"FrameCutShort", 16,
+     [](auto& encoder, auto& blocks) {
+         literals(encoder, 4000, 6);
+         blocks.push_back(encoder.endFrame());
+         blocks.back().data.resize(blocks.back().data.size() / 2);
+     },
+     false},
+};
+
+class QuantumTokenStreamTest : public ::testing::TestWithParam<TokenStreamCase> {};
+
+TEST_P(QuantumTokenStreamTest, DecodesSoundStreamsAndRefusesTheOthers) {
+    const TokenStreamCase& c = GetParam();
+    testing::QuantumTokenEncoder encoder(c.windowBits);
+    FolderBlocks folder;
+    folder.compression = quantumCompression(c.windowBits);
+    c.build(encoder, folder.blocks);
+
+    auto decoder = makeDecoder(c.windowBits);
+    ASSERT_TRUE(decoder);
+    std::vector<uint8_t> decoded;
+    bool ok = decodeFolder(*decoder, folder, decoded);
+    ASSERT_EQ(ok, c.sound);
+    if (!c.sound) return;
+
+    TempFolder temp;
+    std::string cab =
+        temp.write("edge.cab", cabinetImage(folder.blocks, folder.compression, "data.bin"));
+    bool extractedOk = false;
+    auto extracted = commandOutput("cabextract -q -p " + shellQuote(cab), &extractedOk);
+    ASSERT_TRUE(extractedOk);
+    EXPECT_TRUE(decoded == extracted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, QuantumTokenStreamTest, ::testing::ValuesIn(kTokenStreams),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Blocks that end in null bytes after the frame's last code bits still decode: cabinets made
+// by Microsoft's compressor carry up to four of them.
+TEST(QuantumDecoderTest, IgnoresBytesAfterTheFrame) {
+    const std::vector<uint8_t> data = sampleData(70000, 1u << 16, 7);
+    FolderBlocks folder;
+    folder.blocks = testing::quantumEncode(data, 16);
+    for (auto& block : folder.blocks) block.data.insert(block.data.end(), 4, 0);
+    auto decoder = makeDecoder(16);
+    std::vector<uint8_t> decoded;
+    ASSERT_TRUE(decodeFolder(*decoder, folder, decoded));
+    EXPECT_TRUE(decoded == data);
+}
+
+// Cabinets that once hung or crashed other readers.
+class QuantumHostileCorpusTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(QuantumHostileCorpusTest, RefusesTheFolderWithoutTouchingMemoryAroundTheOutput) {
+    auto folders = readFolderBlocks(kCorpus + GetParam());
+    const FolderBlocks* folder = quantumFolder(folders);
+    ASSERT_NE(folder, nullptr);
+    auto decoder = makeDecoder(testing::quantumWindowBits(folder->compression));
+    ASSERT_TRUE(decoder);
+    bool refused = false;
+    for (const auto& block : folder->blocks) {
+        constexpr size_t kGuard = 64;
+        std::vector<uint8_t> out(block.uncompressedSize + 2 * kGuard, 0xA5);
+        DecodeStatus status =
+            decoder->decode(block.data.data(), static_cast<uint32_t>(block.data.size()),
+                            out.data() + kGuard, block.uncompressedSize);
+        for (size_t i = 0; i < kGuard; ++i) {
+            ASSERT_EQ(out[i], 0xA5);
+            ASSERT_EQ(out[out.size() - 1 - i], 0xA5);
+        }
+        if (status == DecodeStatus::corrupt) refused = true;
+    }
+    EXPECT_TRUE(refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, QuantumHostileCorpusTest,
+                         ::testing::Values("cve-2014-9556-qtm-infinite-loop.cab",
+                                           "cve-2018-18584-qtm-max-size-block.cab"));
+
 }  // namespace
 }  // namespace cabinet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 #include "quantum_model.h"
 #include "quantum_tables.h"
@@ -138,6 +139,8 @@ void QuantumTokenEncoder::literal(uint8_t byte) {
 
 void QuantumTokenEncoder::match(uint32_t length, uint32_t distance) {
     using namespace quantum;
+    if (length < 3 || length > kMaxMatchN || distance < 1 || distance > maxDistance(length))
+        throw std::invalid_argument("match the format cannot code");
     if (length == 3) {
         coder_->encode(selector_, kSelectorMatch3);
         encodePosition(*coder_, match3Position_, distance);
