@@ -311,3 +311,127 @@ INSTANTIATE_TEST_SUITE_P(Corpus, QuantumHostileCorpusTest,
 
 }  // namespace
 }  // namespace cabinet
+
+namespace cabinet {
+namespace {
+
+struct FactoryCase {
+    const char* name;
+    unsigned windowBits;
+    int grants;  // allocations the heap allows
+    bool created;
+};
+
+class QuantumFactoryTest : public ::testing::TestWithParam<FactoryCase> {};
+
+TEST_P(QuantumFactoryTest, CreatesOnlyForValidWindowsAndReturnsAllMemory) {
+    const FactoryCase& c = GetParam();
+    Allocator heap = testing::CountingHeap::granting(c.grants);
+    BlockDecoder* decoder = createQuantumDecoder(heap, c.windowBits);
+    EXPECT_EQ(decoder != nullptr, c.created);
+    heap.destroy(decoder);
+    EXPECT_EQ(testing::CountingHeap::live, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parameters, QuantumFactoryTest,
+                         ::testing::Values(FactoryCase{"SmallestWindow", 10, 100, true},
+                                           FactoryCase{"LargestWindow", 21, 100, true},
+                                           FactoryCase{"WindowTooSmall", 9, 100, false},
+                                           FactoryCase{"WindowTooLarge", 22, 100, false},
+                                           FactoryCase{"NoMemory", 15, 0, false},
+                                           FactoryCase{"MemoryForTheWindowOnly", 15, 1, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct CallCase {
+    const char* name;
+    bool nullInput;
+    uint32_t outSize;
+};
+
+class QuantumCallTest : public ::testing::TestWithParam<CallCase> {};
+
+TEST_P(QuantumCallTest, RefusesBlocksOutsideTheInterface) {
+    const CallCase& c = GetParam();
+    const std::vector<uint8_t> data = sampleData(1000, 1u << 15, 9);
+    auto blocks = testing::quantumEncode(data, 15);
+    auto decoder = makeDecoder(15);
+    std::vector<uint8_t> out(kMaxBlockOutput + 1);
+    EXPECT_EQ(decoder->decode(c.nullInput ? nullptr : blocks[0].data.data(),
+                              static_cast<uint32_t>(blocks[0].data.size()), out.data(), c.outSize),
+              DecodeStatus::corrupt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, QuantumCallTest,
+                         ::testing::Values(CallCase{"NoOutput", false, 0},
+                                           CallCase{"MoreThanAFrame", false, kMaxBlockOutput + 1},
+                                           CallCase{"InputMissing", true, 1000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A refused block leaves the folder's history unusable; reset() starts clean, with fresh
+// models, so the same folder decodes the same way every time.
+TEST(QuantumDecoderTest, ResetStartsANewFolderAfterARefusal) {
+    const std::vector<uint8_t> data = sampleData(70000, 1u << 16, 11);
+    FolderBlocks folder;
+    folder.blocks = testing::quantumEncode(data, 16);
+    auto decoder = makeDecoder(16);
+
+    FolderBlocks damaged = folder;
+    damaged.blocks[0].data.resize(damaged.blocks[0].data.size() / 2);
+    std::vector<uint8_t> decoded;
+    EXPECT_FALSE(decodeFolder(*decoder, damaged, decoded));
+    decoded.clear();
+    EXPECT_FALSE(decodeFolder(*decoder, folder, decoded)) << "decoded on from a refused block";
+
+    for (int pass = 0; pass < 2; ++pass) {
+        decoder->reset();
+        decoded.clear();
+        ASSERT_TRUE(decodeFolder(*decoder, folder, decoded));
+        EXPECT_TRUE(decoded == data) << "pass " << pass;
+    }
+}
+
+// Damaged copies of a sound folder (bytes changed, blocks cut short or lengthened): whatever
+// the decoder answers, it writes nothing outside the block's output and returns.
+TEST(QuantumDecoderTest, DamagedStreamsNeverWriteOutsideTheOutput) {
+    const std::vector<uint8_t> data = sampleData(3 * 32768 + 500, 1u << 15, 13);
+    const auto blocks = testing::quantumEncode(data, 15);
+    std::mt19937 random(17);
+    auto decoder = makeDecoder(15);
+    int refused = 0;
+    for (int trial = 0; trial < 150; ++trial) {
+        auto damaged = blocks;
+        auto& victim = damaged[random() % damaged.size()].data;
+        switch (trial % 3) {
+            case 0:
+                for (int i = 0, n = 1 + random() % 8; i < n; ++i)
+                    victim[random() % victim.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+                break;
+            case 1:
+                victim.resize(random() % victim.size());
+                break;
+            default:
+                for (int i = 0, n = 1 + random() % 64; i < n; ++i)
+                    victim.push_back(static_cast<uint8_t>(random()));
+        }
+        decoder->reset();
+        for (const auto& block : damaged) {
+            constexpr size_t kGuard = 64;
+            std::vector<uint8_t> out(block.uncompressedSize + 2 * kGuard, 0x5A);
+            DecodeStatus status =
+                decoder->decode(block.data.data(), static_cast<uint32_t>(block.data.size()),
+                                out.data() + kGuard, block.uncompressedSize);
+            for (size_t i = 0; i < kGuard; ++i) {
+                ASSERT_EQ(out[i], 0x5A) << "trial " << trial;
+                ASSERT_EQ(out[out.size() - 1 - i], 0x5A) << "trial " << trial;
+            }
+            if (status == DecodeStatus::corrupt) {
+                ++refused;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+}  // namespace
+}  // namespace cabinet
