@@ -6,6 +6,7 @@
 
 #include "archive/cab/ab_dynamic_library.h"
 #include "archive/core/ab_exceptions.h"
+#include "support/cabinet_maker.h"
 #include "support/scratch_folder.h"
 
 using namespace pelmora;
@@ -175,6 +176,38 @@ TEST_F(OpenStreamTest, ClosingLeavesStreamsTheProgramOwns) {
     TMemoryStream mine(std::vector<uint8_t>{1, 2, 3});
     EXPECT_EQ(FdiCloseStream(handleOf(mine)), 0);
     EXPECT_EQ(mine.Size(), 3);  // still alive and whole
+}
+
+}  // namespace
+
+namespace {
+
+// The same checks against our cabinet library on cabinets written by gcab.
+class RealLibraryTest : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+};
+
+TEST_F(RealLibraryTest, VerifyCabinetAcceptsCabinetsOnlyAndKeepsThePosition) {
+    for (auto maker : {testsupport::CabMaker::GcabStored, testsupport::CabMaker::GcabMszip}) {
+        SCOPED_TRACE(testsupport::makerName(maker));
+        auto cabinet = testsupport::makeCabinet(folder.path(), "pack.cab",
+                                                testsupport::themePackMembers(), maker);
+        ASSERT_FALSE(cabinet.empty());
+        TFileStream stream(testsupport::u16(cabinet), TFileOpenMode::ReadShareDenyNone);
+        stream.SetPosition(17);
+        EXPECT_EQ(VerifyCabinet(stream), TAbArchiveType::atCab);
+        EXPECT_EQ(stream.Position(), 17);
+    }
+    for (std::string bytes : {std::string(), std::string(500, 'x'), std::string("MSCF")}) {
+        TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        EXPECT_EQ(VerifyCabinet(stream), TAbArchiveType::atUnknown) << bytes.size() << " bytes";
+    }
+}
+
+TEST_F(RealLibraryTest, ErrorInAReadCallbackComesBackOutOfTheLibrary) {
+    FailingStream stream;
+    EXPECT_THROW(VerifyCabinet(stream), EInOutError);
 }
 
 }  // namespace
