@@ -5,7 +5,7 @@
 
 #include "archive/cab/ab_case_insensitive_file.h"
 #include "archive/cab/ab_code_page.h"
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 
 namespace pelmora {
 namespace {

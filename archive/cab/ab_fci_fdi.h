@@ -11,7 +11,7 @@
 #include <string>
 
 #include "archive/cab/ab_archive_type.h"
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 #include "cabinet/include/cabinet.h"
 
 namespace pelmora {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 
 namespace pelmora {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "archive/cab/ab_archive_type.h"
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 #include "util/errors.h"
 
 // Damaged compressed data behind a valid gzip or bzip2 header.

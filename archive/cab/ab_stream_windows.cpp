@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 
 namespace {
 

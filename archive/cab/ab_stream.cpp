@@ -1,4 +1,4 @@
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/core/ab_stream.h"
+#include "archive/cab/ab_stream.h"
 
 namespace {
 
