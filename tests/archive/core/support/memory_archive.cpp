@@ -1,6 +1,7 @@
 #include "support/memory_archive.h"
 
 #include <fstream>
+#include <istream>
 #include <ostream>
 
 #include "archive/core/ab_file_system.h"
@@ -92,6 +93,11 @@ void MemoryArchive::ReadDirectory() {
 
 void MemoryArchive::WriteArchive() {
     ++writeArchiveCalls;
+    if (FInStream != nullptr) {
+        std::string data;
+        std::getline(*FInStream, data, '\0');
+        journal.push_back("data " + data);
+    }
     for (int32_t i = Count() - 1; i >= 0; --i) {
         TAbArchiveItem* item = ItemList().Get(i);
         if (item->Action() == aaNone) continue;

@@ -21,6 +21,11 @@ struct MemoryMember {
 class MemoryItem : public TAbArchiveItem {
 public:
     explicit MemoryItem(bool isDirectory = false) : FIsDirectory(isDirectory) {}
+    ~MemoryItem() override {
+        if (destroyed != nullptr) *destroyed = true;
+    }
+    // Set to true when the item is freed.
+    bool* destroyed = nullptr;
     bool IsDirectory() const override { return FIsDirectory; }
     std::string content;
 
@@ -40,7 +45,8 @@ public:
     std::map<std::u16string, std::function<void()>> extractionFailures;
 
     // What happened, in order: "write <path>", "stream <name>", "verify <name>",
-    // "save <name>:<action>" for each item with a pending action, plus what handlers add.
+    // "data <bytes>" for the stream being added, "save <name>:<action>" for each item with
+    // a pending action, plus what handlers add.
     std::vector<std::string> journal;
     int32_t writeArchiveCalls = 0;
 
