@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // A local calendar date and clock time. The all-zero value stands for "no time".
 struct TAbDateTime {
@@ -31,3 +32,5 @@ int32_t daysInMonth(int32_t year, int32_t month);
 TAbDateTime localNow();
 // A moment given as seconds since 1970-01-01 UTC, in local time (the platform's time zone).
 TAbDateTime localDateTimeFromUnix(int64_t seconds, int32_t milliseconds = 0);
+// The moment in the user's short date and long time format.
+std::u16string shortDateLongTimeText(const TAbDateTime& value);

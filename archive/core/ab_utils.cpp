@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "archive/core/ab_exceptions.h"
 #include "archive/core/ab_text.h"
 #include "util/errors.h"
 
@@ -269,4 +270,18 @@ bool isSafeRelativeStoredName(std::u16string_view name, PathStyle diskStyle) {
         start = end + 1;
     }
     return true;
+}
+
+std::u16string outputPathForStoredName(std::u16string_view storedName, bool isDirectory,
+                                       bool keepFolders, std::u16string_view baseDirectory,
+                                       PathStyle style) {
+    std::u16string name(storedName);
+    FixSlashes(name);
+    if (isDirectory && !name.empty() && name.back() == u'\\') name.pop_back();
+    if (!keepFolders) name = NamePart(name, PathStyle::Windows);
+    // A stored name comes from the archive, which may have been made to point anywhere.
+    if (!isSafeRelativeStoredName(name, style)) throw EAbUnsafeStoredName();
+    name = storedToDiskSeparators(name, style);
+    if (ClassifyPath(name, style) != pkFullPath) name = JoinPath(baseDirectory, name, style);
+    return name;
 }

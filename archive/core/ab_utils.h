@@ -100,6 +100,14 @@ std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style)
 // Windows reads as such, like "..." or ". ").
 bool isSafeRelativeStoredName(std::u16string_view name, PathStyle diskStyle);
 
+// The disk path under which a member is extracted when the caller gives no name of its own:
+// the stored name (its folder parts only with keepFolders) joined to baseDirectory.
+// Raises EAbUnsafeStoredName when that path would lead outside baseDirectory, and
+// EInvalidPathChars for a character that may not stand in a path.
+std::u16string outputPathForStoredName(std::u16string_view storedName, bool isDirectory,
+                                       bool keepFolders, std::u16string_view baseDirectory,
+                                       PathStyle style = NativePathStyle);
+
 template <typename Visit>
 bool anyMaskPiece(std::u16string_view masks, Visit visit) {
     size_t start = 0;

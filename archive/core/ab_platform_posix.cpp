@@ -1,5 +1,5 @@
-// POSIX side of the file-system services: attributes come from stat(), there are no short
-// names, and local time comes from the C library's time zone.
+// POSIX side of the platform services: attributes come from stat(), there are no short
+// names, and local time and its format come from the C library's time zone and locale.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,4 +62,18 @@ TAbDateTime localDateTimeFromUnix(int64_t seconds, int32_t milliseconds) {
     value.Second = local.tm_sec;
     value.Millisecond = milliseconds;
     return value;
+}
+
+std::u16string shortDateLongTimeText(const TAbDateTime& value) {
+    std::tm moment{};
+    moment.tm_year = value.Year - 1900;
+    moment.tm_mon = value.Month - 1;
+    moment.tm_mday = value.Day;
+    moment.tm_hour = value.Hour;
+    moment.tm_min = value.Minute;
+    moment.tm_sec = value.Second;
+    moment.tm_isdst = -1;
+    char text[128];
+    const size_t length = std::strftime(text, sizeof text, "%x %X", &moment);
+    return utf8ToUtf16(std::string_view(text, length));
 }
