@@ -24,7 +24,7 @@ ParseStatus readName(const uint8_t* data, size_t size, size_t offset, const char
 
 }  // namespace
 
-ParseStatus parseCabHeader(const uint8_t* data, size_t size, CabHeader& header) {
+ParseStatus parseCabFixedHeader(const uint8_t* data, size_t size, CabHeader& header) {
     if (size < 4) return ParseStatus::truncated;
     if (readLE32(data) != kCabSignature) return ParseStatus::notCabinet;
     if (size < kCabHeaderSize) return ParseStatus::truncated;
@@ -40,6 +40,13 @@ ParseStatus parseCabHeader(const uint8_t* data, size_t size, CabHeader& header) 
     h.setID = readLE16(data + 32);
     h.cabinetIndex = readLE16(data + 34);
     if (h.versionMajor != kCabVersionMajor) return ParseStatus::badVersion;
+    header = h;
+    return ParseStatus::ok;
+}
+
+ParseStatus parseCabHeader(const uint8_t* data, size_t size, CabHeader& header) {
+    CabHeader h;
+    if (auto s = parseCabFixedHeader(data, size, h); s != ParseStatus::ok) return s;
 
     size_t offset = kCabHeaderSize;
     if (h.hasReserve()) {

@@ -109,6 +109,9 @@ inline uint32_t readLE32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
+// The fixed 36-byte header alone: signature, version, counts, flags and set fields.
+ParseStatus parseCabFixedHeader(const uint8_t* data, size_t size, CabHeader& header);
+
 // The fixed header, the reserve sizes, the reserved area and the set names.
 ParseStatus parseCabHeader(const uint8_t* data, size_t size, CabHeader& header);
 
