@@ -206,8 +206,7 @@ bool CabinetWriter::appendBlock(const uint8_t* data, uint32_t compressedSize,
     storeLE16(frame + 6, uncompressedSize);
     std::memset(frame + kCabDataHeaderSize, 0, reserve);
     std::memcpy(frame + headerSize, data, compressedSize);
-    storeLE32(frame,
-              dataBlockChecksum(frame + kCabDataHeaderSize, reserve + compressedSize, frame + 4));
+    storeLE32(frame, dataBlockChecksum(frame + headerSize, compressedSize, frame + 4));
     if (!data_.append(frame, headerSize + compressedSize)) return false;
     ++folder.blockCount;
     return true;
