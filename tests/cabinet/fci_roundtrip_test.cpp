@@ -169,6 +169,10 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"mszip_mixed_folders", kMszip, "mixed", 0, 30000},
                       RoundTripCase{"mszip_mixed_spanned", kMszip, "mixed", 40000, 0},
                       RoundTripCase{"mszip_noise_spanned", kMszip, "incompressible", 50000, 0},
+                      // Cabinets smaller than a block: blocks split over several cabinets.
+                      RoundTripCase{"mszip_noise_small_cabinets", kMszip, "incompressible", 6000,
+                                    0},
+                      RoundTripCase{"stored_tiny_small_cabinets", kStored, "mixed", 300, 0},
                       RoundTripCase{"mszip_mixed_spanned_folders", kMszip, "mixed", 40000, 20000},
                       RoundTripCase{"lzx15_empty", lzx(15), "empty", 0, 0},
                       RoundTripCase{"lzx15_tiny", lzx(15), "tiny", 0, 0},
