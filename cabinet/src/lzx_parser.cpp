@@ -84,10 +84,10 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
             }
         }
         unsigned found = 0;
-        if (maxLength >= 3 && readable - i >= 3) {
-            found = finder_->find(here, at, maxLength, matches);
-        } else if (readable - i >= 3) {
-            finder_->insert(here, at);
+        if (maxLength >= 3 && readable - i >= 4) {
+            found = finder_->find(here, at, readable - i, maxLength, matches);
+        } else if (readable - i >= 4) {
+            finder_->insert(here, at, readable - i);
         }
         uint32_t l = kMinMatch;
         for (unsigned m = 0; m < found; ++m) {
@@ -114,7 +114,7 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         // A long match is taken as it stands: searching inside it rarely pays for its time.
         if (longest >= niceLength) {
             for (uint32_t k = 1; k < longest; ++k) {
-                if (readable - i - k >= 3) finder_->insert(here + k, at + k);
+                if (readable - i - k >= 4) finder_->insert(here + k, at + k, readable - i - k);
             }
             i += longest;
             continue;
