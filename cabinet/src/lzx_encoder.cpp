@@ -30,6 +30,9 @@ constexpr uint32_t kMaxFrameOutput = 112 * 1024;
 // further. Measured on text: deeper searches gain little ratio for much time.
 constexpr unsigned kSearchDepth = 12;
 constexpr unsigned kNiceLength = 32;
+// A segment is parsed only once this much input follows it (or the input has ended), so
+// every search sees the same lookahead however the input was cut into writes.
+constexpr uint32_t kLookahead = kNiceLength + 8;
 
 struct FrameRecord {
     uint32_t offset;
@@ -43,7 +46,7 @@ public:
         : alloc_(alloc),
           windowSize_(1u << windowBits),
           mainSymbols_(mainTreeSymbols(windowBits)),
-          bufferCapacity_(windowSize_ + kSegmentSize) {}
+          bufferCapacity_(windowSize_ + kSegmentSize + kLookahead) {}
     ~LzxEncoder() override;
 
     bool allocate(unsigned windowBits);
@@ -178,7 +181,7 @@ bool LzxEncoder::write(const uint8_t* data, uint32_t size) {
         filled_ += take;
         data += take;
         size -= take;
-        if (filled_ - encoded_ >= kSegmentSize && !encodeSegment(kSegmentSize)) {
+        if (filled_ - encoded_ >= kSegmentSize + kLookahead && !encodeSegment(kSegmentSize)) {
             failed_ = true;
             return false;
         }

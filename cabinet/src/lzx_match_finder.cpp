@@ -61,9 +61,13 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
         uint32_t len = smallerLength < greaterLength ? smallerLength : greaterLength;
         len += commonLength(data + len, match + len, limit - len);
         if constexpr (kReport) {
-            if (len > best && best < maxLength) {
+            // The tree vouches for the bytes it skipped only while every search used the same
+            // limit; near the end of the input it did not, so a match is checked in full.
+            const uint32_t reported = len < maxLength ? len : maxLength;
+            if (len > best && best < maxLength &&
+                (limit == niceLength_ || commonLength(data, match, reported) == reported)) {
                 best = len;
-                out[count++] = {len < maxLength ? len : maxLength, distance};
+                out[count++] = {reported, distance};
                 if (count == kMaxMatchesPerPosition) best = maxLength;
             }
         }
