@@ -131,6 +131,16 @@ void TForm1::buildMenu() {
 void TForm1::FormCreate() {
     setAcceptDrops(true);
     lst = std::make_shared<TPackQueue>();
+    AbCabExtractor1 = std::make_unique<TAbCabExtractor>(nullptr);
+    AbCabExtractor1->SetName(u"AbCabExtractor1");
+    AbCabExtractor1->SetOnArchiveProgress(
+        [this](TComponent& Sender, uint8_t Progress, bool& Abort) {
+            AbCabExtractor1ArchiveProgress(Sender, Progress, Abort);
+        });
+    FRun =
+        std::make_unique<TExtractionRun>(*lst, *AbCabExtractor1, static_cast<IRunDisplay&>(*this),
+                                         [this] { return FWorker->StopRequested(); });
+    FWorker = std::make_unique<TRunWorker>([this] { DoExtract(); });
     lblDoExtract->setAlignment(Qt::AlignCenter);
     lblDoExtract->resize(spnl1->width(), lblDoExtract->height());
     pnl1->setVisible(GalleryLinkVisible(FServices.LocalClock()));
@@ -138,7 +148,13 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
     setAcceptDrops(false);
-    // Extraction runs may still hold the queue; it lives until the last of them lets go.
+    // The pack in hand is aborted at its next progress report and the worker ends; reports
+    // already posted die with the window, which drops queued calls to a destroyed object.
+    FWorker->Stop();
+    // Releasing the last pack's archive reports 0% once more: nobody must hear it.
+    AbCabExtractor1->SetOnArchiveProgress({});
+    AbCabExtractor1.reset();
+    FRun.reset();
     lst->Clear();
     lst.reset();
 }
@@ -170,7 +186,55 @@ void TForm1::Addtolst(const std::u16string& str) {
 }
 
 void TForm1::StartExtractionRun() {
+    FWorker->Request();
     emit extractionRunStarted();
+}
+
+void TForm1::DoExtract() {
+    FRun->DoExtract();
+}
+
+void TForm1::AbCabExtractor1ArchiveProgress(TComponent& /*Sender*/, uint8_t Progress, bool& Abort) {
+    FRun->ArchiveProgress(Progress, Abort);
+}
+
+void TForm1::Post(TRunReport report) {
+    // Queued calls run on the UI thread in the order they were posted.
+    QMetaObject::invokeMethod(
+        this, [this, report = std::move(report)] { DoProgress(report); }, Qt::QueuedConnection);
+}
+
+void TForm1::DoProgress(const TRunReport& report) {
+    lblDoExtract->setToolTip(QString());
+    switch (report.Kind) {
+        case TRunReport::TKind::rkReset:
+            lblDoExtract->clear();
+            ProgressBar1->setValue(0);
+            return;
+        case TRunReport::TKind::rkProgress:
+            ProgressBar1->setValue(report.Progress);
+            lblDoExtract->setText(
+                QString::fromStdU16String(StatusText::Progress(report.Name, report.Progress)));
+            break;
+        case TRunReport::TKind::rkPackDone:
+            if (report.Failed) {
+                lblDoExtract->setText(QString::fromStdU16String(StatusText::Failed(report.Name)));
+            }
+            break;
+    }
+    if (lst->IsEmpty()) {
+        showCompletion(report.Failures);
+        // Once the queue is done the bar is full, also when its last pack failed.
+        if (report.Kind == TRunReport::TKind::rkPackDone) ProgressBar1->setValue(100);
+    }
+}
+
+void TForm1::showCompletion(const TPackFailures& failures) {
+    const size_t failed = failures ? failures->size() : 0;
+    lblDoExtract->setText(QString::fromStdU16String(StatusText::Complete(failed)));
+    if (failed) {
+        lblDoExtract->setToolTip(QString::fromStdU16String(StatusText::FailureList(*failures)));
+    }
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {

@@ -10,8 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "app/extraction_run.h"
 #include "app/pack_queue.h"
+#include "app/run_worker.h"
 #include "app/spotlight_harvest.h"
+#include "archive/components/ab_cab_extractor.h"
 
 class QAction;
 class QFrame;
@@ -31,7 +34,7 @@ struct TFormServices {
     std::function<TSpotlightFolders()> SpotlightFolders = UserSpotlightFolders;
 };
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private IRunDisplay {
     Q_OBJECT
 
 public:
@@ -48,6 +51,8 @@ public:
     QAction* T1 = nullptr;
     QAction* W1 = nullptr;
     QAction* Spotlight1 = nullptr;
+    // The one cabinet extractor; only the extraction run's worker uses it.
+    std::unique_ptr<TAbCabExtractor> AbCabExtractor1;
 
     // Handlers of the menu items and the link.
     void T1Click();
@@ -60,8 +65,18 @@ public:
     void WMDropFiles(const QStringList& paths);
     void Addtolst(const std::u16string& str);
 
-    // Starts one extraction run over the pack queue; every drop ends here.
+    // Starts one extraction run over the pack queue; every drop ends here. Runs are served
+    // one after the other by the window's worker thread.
     void StartExtractionRun();
+    // True while no extraction run is pending or running.
+    bool ExtractionIdle() const { return FWorker->Idle(); }
+
+    // The extraction run, on the worker thread.
+    void DoExtract();
+    // The extractor's progress handler, on the worker thread: hands the report to the window.
+    void AbCabExtractor1ArchiveProgress(TComponent& Sender, uint8_t Progress, bool& Abort);
+    // Applies one report of the run to the progress bar and the status label (UI thread).
+    void DoProgress(const TRunReport& report);
 
     // The pack queue, shared with extraction runs on worker threads.
     const std::shared_ptr<TPackQueue>& PackQueue() const { return lst; }
@@ -83,10 +98,13 @@ private:
     void FormDestroy();
     void buildControls();
     void buildMenu();
+    void showCompletion(const TPackFailures& failures);
+    // Hands a report of the run to the UI thread; called on the worker thread.
+    void Post(TRunReport report) override;
 
     TFormServices FServices;
-    std::shared_ptr<TPackQueue> lst;        // the pack queue
-    [[maybe_unused]] int32_t iPos = 0;      // the latest progress percentage of the extraction run
-    [[maybe_unused]] std::u16string sName;  // base name of the pack being extracted
+    std::shared_ptr<TPackQueue> lst;  // the pack queue
     TSpotlightRunner FSpotlight;
+    std::unique_ptr<TExtractionRun> FRun;
+    std::unique_ptr<TRunWorker> FWorker;
 };

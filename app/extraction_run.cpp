@@ -1,0 +1,151 @@
+#include "app/extraction_run.h"
+
+#include <exception>
+
+#include "archive/components/ab_cab_extractor.h"
+#include "archive/core/ab_exceptions.h"
+#include "archive/core/ab_file_system.h"
+#include "util/common_func.h"
+#include "util/errors.h"
+#include "util/path_delimiter.h"
+#include "util/utf16_text.h"
+
+namespace {
+
+// The message of whatever the extraction raised.
+std::u16string messageOf(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EGeneralError& known) {
+        return known.Message();
+    } catch (const std::exception& other) {
+        return utf8ToUtf16(other.what());
+    } catch (...) {
+    }
+    return u"Unknown error";
+}
+
+// Creates the pack's folder when it is missing. A folder that cannot be made is not an error
+// here: the extractor then refuses the base directory and the pack fails with its reason.
+void ensureFolder(const std::u16string& folder) {
+    if (folder.empty() || DirectoryExists(folder)) return;
+    try {
+        CreateDirectoryChain(folder);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+std::u16string PackTargetFolder(const std::u16string& pack) {
+    size_t nameStart = 0;
+    for (size_t i = pack.size(); i > 0; --i) {
+        if (IsPathDelimiter(pack[i - 1])) {
+            nameStart = i;
+            break;
+        }
+    }
+    return pack.substr(0, nameStart) + ExtractBaseName(pack);
+}
+
+void RaiseNotACabinet(const std::u16string& pack) {
+    if (!FileExists(pack) && !DirectoryExists(pack)) throw EAbFileNotFound();
+    throw EAbInvalidCabFile();
+}
+
+TExtractionRun::TExtractionRun(TPackQueue& queue, TAbCustomCabExtractor& extractor,
+                               IRunDisplay& display, std::function<bool()> stopRequested)
+    : FQueue(queue),
+      FExtractor(extractor),
+      FDisplay(display),
+      FStopRequested(std::move(stopRequested)) {}
+
+void TExtractionRun::DoExtract() {
+    // Entries admitted after this point belong to the next run. Only this run removes
+    // entries, so the indices below the current one stay valid while the window appends.
+    const size_t count = FQueue.Count();
+    for (size_t index = count; index > 0 && !FStopRequested(); --index) {
+        const auto path = FQueue.Item(index - 1);
+        if (!path) continue;
+        std::u16string failure;
+        try {
+            extractPack(*path);
+        } catch (...) {
+            // Shutting down: the pack stays queued and nothing more is reported.
+            if (FStopRequested()) return;
+            failure = messageOf(std::current_exception());
+        }
+        finishPack(index - 1, *path, failure.empty() ? nullptr : &failure);
+    }
+}
+
+void TExtractionRun::extractPack(const std::u16string& path) {
+    sName = ExtractBaseName(path);
+    const std::u16string target = PackTargetFolder(path);
+    ensureFolder(target);
+    FExtractor.SetBaseDirectory(target);
+    // Opening reports 0 (the previous pack released) and 100 (the member list read), both
+    // under this pack's name, before the reset below.
+    FExtractor.SetFileName(path);
+    TRunReport reset;
+    reset.Kind = TRunReport::TKind::rkReset;
+    FDisplay.Post(std::move(reset));
+    if (!FExtractor.Archive()) RaiseNotACabinet(path);
+    FExtractor.ExtractFiles(kPictureMask);
+}
+
+void TExtractionRun::finishPack(size_t index, const std::u16string& path,
+                                const std::u16string* failure) {
+    if (failure) {
+        auto failures = std::make_shared<std::vector<TPackFailure>>(*FFailures);
+        failures->push_back({path, *failure});
+        FFailures = std::move(failures);
+    }
+    const TRunReport done{TRunReport::TKind::rkPackDone, iPos, sName, failure != nullptr,
+                          FFailures};
+    bool drained = false;
+    FQueue.WithLock([&](std::vector<std::u16string>& entries) {
+        // Only the run removes entries, so the pack is still at its index; the check keeps a
+        // mistake elsewhere from removing another pack in its place.
+        if (index < entries.size() && entries[index] == path) {
+            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+        drained = entries.empty();
+    });
+    // Posted after the removal, so the display finds the queue empty when this was the last.
+    FDisplay.Post(done);
+    if (drained) FFailures = std::make_shared<const std::vector<TPackFailure>>();
+}
+
+void TExtractionRun::ArchiveProgress(uint8_t Progress, bool& Abort) {
+    iPos = Progress;
+    FDisplay.Post({TRunReport::TKind::rkProgress, iPos, sName, false, FFailures});
+    Abort = FStopRequested();
+}
+
+namespace StatusText {
+
+std::u16string Progress(const std::u16string& name, int32_t percent) {
+    return name + u"..." + utf8ToUtf16(std::to_string(percent)) + u"%";
+}
+
+std::u16string Failed(const std::u16string& name) {
+    return name + u"... failed";
+}
+
+std::u16string Complete(size_t failures) {
+    if (failures == 0) return u"Complete!";
+    if (failures == 1) return u"Complete! 1 pack failed";
+    return u"Complete! " + utf8ToUtf16(std::to_string(failures)) + u" packs failed";
+}
+
+std::u16string FailureList(const std::vector<TPackFailure>& failures) {
+    std::u16string text;
+    for (const auto& failure : failures) {
+        if (!text.empty()) text += u'\n';
+        text += failure.Pack + u": " + failure.Message;
+    }
+    return text;
+}
+
+}  // namespace StatusText
