@@ -1,0 +1,25 @@
+// pelmora-extract: pulls the wallpapers out of theme packs from the command line.
+#include <iostream>
+
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/pack_extraction.h"
+
+int main(int argc, char** argv) {
+    const TParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
+    switch (parsed.Action) {
+        case TCliAction::caHelp:
+            std::cout << HelpText();
+            return 0;
+        case TCliAction::caVersion:
+            std::cout << "pelmora-extract " PELMORA_VERSION "\n";
+            return 0;
+        case TCliAction::caUsageError:
+            std::cerr << "pelmora-extract: " << parsed.Error << '\n' << kUsageLine << '\n';
+            return 2;
+        case TCliAction::caRun:
+            break;
+    }
+    TPackExtraction extraction(parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
+    return extraction.Run();
+}

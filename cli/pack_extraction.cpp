@@ -1,0 +1,234 @@
+#include "cli/pack_extraction.h"
+
+#include <cstdio>
+#include <exception>
+#include <system_error>
+
+#include "archive/core/ab_exceptions.h"
+#include "archive/core/ab_file_system.h"
+#include "archive/core/ab_messages.h"
+#include "util/common_func.h"
+#include "util/errors.h"
+#include "util/path_delimiter.h"
+#include "util/utf16_text.h"
+
+namespace {
+
+constexpr char kProgram[] = "pelmora-extract: ";
+
+std::string utf8(const std::u16string& text) {
+    return utf16ToUtf8(text);
+}
+
+std::u16string messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EGeneralError& known) {
+        return known.Message();
+    } catch (const std::exception& other) {
+        return utf8ToUtf16(other.what());
+    } catch (...) {
+    }
+    return u"Unknown error";
+}
+
+// The text of an archive error by its code, for the conditions extraction can meet.
+std::u16string_view archiveMessage(int32_t code) {
+    switch (code) {
+        case 9:
+            return AbUserAbortS;
+        case 10:
+            return AbArchiveBusyS;
+        case 15:
+            return AbNoSuchDirectoryS;
+        case 21:
+            return AbFileNotFoundS;
+        case 23:
+            return AbNoArchiveS;
+        case 50:
+            return AbNoCabinetDllS;
+        case 61:
+            return AbFDICopyErrorS;
+        case 62:
+            return AbFDICreateErrorS;
+        case 64:
+            return AbInvalidCabFileS;
+        case 300:
+            return AbUnsafeStoredNameS;
+        default:
+            return {};
+    }
+}
+
+std::string twoDigits(int value) {
+    return std::string(value < 10 ? "0" : "") + std::to_string(value);
+}
+
+// "2026-12-10 14:55:30" from a DOS date and time.
+std::string dosDateTimeText(uint16_t date, uint16_t time) {
+    return std::to_string(1980 + (date >> 9)) + "-" + twoDigits((date >> 5) & 0x0F) + "-" +
+           twoDigits(date & 0x1F) + " " + twoDigits(time >> 11) + ":" +
+           twoDigits((time >> 5) & 0x3F) + ":" + twoDigits((time & 0x1F) * 2);
+}
+
+std::string sizeColumn(int64_t size) {
+    std::string text = std::to_string(size);
+    if (text.size() < 10) text.insert(0, 10 - text.size(), ' ');
+    return text;
+}
+
+std::u16string fileNameOf(const std::u16string& path) {
+    for (size_t i = path.size(); i > 0; --i) {
+        if (IsPathDelimiter(path[i - 1])) return path.substr(i);
+    }
+    return path;
+}
+
+}  // namespace
+
+std::u16string ItemFailureReason(TAbErrorClass errorClass, int32_t errorCode) {
+    switch (errorClass) {
+        case ecCorvana: {
+            const std::u16string_view known = archiveMessage(errorCode);
+            if (!known.empty()) return std::u16string(known);
+            return u"archive error " + utf8ToUtf16(std::to_string(errorCode));
+        }
+        case ecInOutError:
+            return utf8ToUtf16(std::system_category().message(errorCode));
+        case ecFilerError:
+            return u"read or write error";
+        case ecFileCreateError:
+            return u"cannot create the output file";
+        case ecFileOpenError:
+            return u"cannot open the file";
+        case ecCabError:
+            return u"cabinet error " + utf8ToUtf16(std::to_string(errorCode));
+        case ecOther:
+            break;
+    }
+    return u"extraction failed";
+}
+
+TPackExtraction::TPackExtraction(TCliOptions options, std::ostream& out, std::ostream& err,
+                                 bool showProgress)
+    : FOptions(std::move(options)),
+      FOut(out),
+      FErr(err),
+      FBar(err, showProgress && !FOptions.Quiet) {
+    TAbExtractOptions extractOptions{eoCreateDirs};
+    if (FOptions.RestorePaths) extractOptions.Include(eoRestorePath);
+    FExtractor.SetExtractOptions(extractOptions);
+    FExtractor.SetOnArchiveProgress([this](TComponent&, uint8_t progress, bool&) {
+        if (FExtracting) FBar.Show(utf8(fileNameOf(FPack)), progress);
+    });
+    FExtractor.SetOnConfirmProcessItem(
+        [this](TComponent&, TAbArchiveItem*, TAbProcessType, bool&) { ++FConfirmed; });
+    FExtractor.SetOnProcessItemFailure(
+        [this](TComponent&, TAbArchiveItem* item, TAbProcessType, TAbErrorClass errorClass,
+               int32_t errorCode) { memberFailed(item, errorClass, errorCode); });
+}
+
+TPackExtraction::~TPackExtraction() {
+    FExtractor.SetOnArchiveProgress({});
+    FExtractor.SetOnConfirmProcessItem({});
+    FExtractor.SetOnProcessItemFailure({});
+}
+
+int TPackExtraction::Run() {
+    for (const std::u16string& pack : FOptions.Packs) {
+        FPack = pack;
+        try {
+            if (FOptions.List) {
+                list(pack);
+            } else {
+                extract(pack);
+            }
+        } catch (...) {
+            FExtracting = false;
+            packFailed(pack, messageOf(std::current_exception()));
+        }
+    }
+    // Lets the last pack go before the summary of the run is final.
+    FExtractor.CloseArchive();
+    return FAnyFailure ? 1 : 0;
+}
+
+void TPackExtraction::open(const std::u16string& pack) {
+    FExtractor.CloseArchive();
+    if (!FileExists(pack)) {
+        if (DirectoryExists(pack)) throw EAbInvalidCabFile();
+        throw EAbFileNotFound();
+    }
+    if (DetectArchiveType(pack, TAbArchiveType::atCab) != TAbArchiveType::atCab) {
+        throw EAbInvalidCabFile();
+    }
+}
+
+std::u16string TPackExtraction::targetFolderOf(const std::u16string& pack) const {
+    if (!FOptions.TargetFolder.empty()) return FOptions.TargetFolder;
+    const std::u16string name = fileNameOf(pack);
+    return pack.substr(0, pack.size() - name.size()) + ExtractBaseName(pack);
+}
+
+void TPackExtraction::extract(const std::u16string& pack) {
+    open(pack);
+    std::u16string target = targetFolderOf(pack);
+    // A pack named only by its extension (".themepack") is extracted beside itself.
+    if (target.empty()) target = u".";
+    if (!DirectoryExists(target)) CreateDirectoryChain(target);
+    FExtractor.SetBaseDirectory(target);
+    FExtractor.SetFileName(pack);
+    if (!FExtractor.Archive()) throw EAbInvalidCabFile();
+
+    FConfirmed = 0;
+    FMemberFailures = 0;
+    FExtracting = true;
+    FBar.Show(utf8(fileNameOf(pack)), 0);
+    FExtractor.ExtractFiles(FOptions.MemberMask());
+    FExtracting = false;
+    FBar.Clear();
+
+    if (FOptions.Quiet) return;
+    const size_t extracted = FConfirmed - FMemberFailures;
+    FOut << utf8(pack) << ": " << extracted << (extracted == 1 ? " file" : " files")
+         << " extracted into " << utf8(target);
+    if (FMemberFailures) FOut << ", " << FMemberFailures << " failed";
+    FOut << '\n' << std::flush;
+}
+
+void TPackExtraction::list(const std::u16string& pack) {
+    open(pack);
+    FExtractor.SetFileName(pack);
+    if (!FExtractor.Archive()) throw EAbInvalidCabFile();
+    if (FOptions.Packs.size() > 1 && !FOptions.Quiet) FOut << utf8(pack) << ":\n";
+    for (int32_t i = 0; i < FExtractor.Count(); ++i) {
+        const TAbArchiveItem* item = FExtractor.Items(i);
+        if (!item) continue;
+        FOut << sizeColumn(item->UncompressedSize()) << "  "
+             << dosDateTimeText(item->LastModFileDate(), item->LastModFileTime()) << "  "
+             << utf8(item->FileName()) << '\n';
+    }
+    FOut << std::flush;
+}
+
+void TPackExtraction::packFailed(const std::u16string& pack, const std::u16string& message) {
+    FAnyFailure = true;
+    FBar.Clear();
+    FOut << std::flush;
+    FErr << kProgram << utf8(pack) << ": " << utf8(message) << '\n' << std::flush;
+}
+
+void TPackExtraction::memberFailed(TAbArchiveItem* item, TAbErrorClass errorClass,
+                                   int32_t errorCode) {
+    ++FMemberFailures;
+    FAnyFailure = true;
+    // The archive reports a failed member while it handles the error, so the error itself
+    // is at hand and says more than its classification.
+    const std::exception_ptr live = std::current_exception();
+    const std::u16string reason = live ? messageOf(live) : ItemFailureReason(errorClass, errorCode);
+    FBar.Clear();
+    FOut << std::flush;
+    FErr << kProgram << utf8(FPack) << ": " << (item ? utf8(item->FileName()) : "?") << ": "
+         << utf8(reason) << '\n'
+         << std::flush;
+}
