@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <system_error>
 
 #include "archive/core/ab_exceptions.h"
@@ -175,7 +176,10 @@ void TPackExtraction::extract(const std::u16string& pack) {
     std::u16string target = targetFolderOf(pack);
     // A pack named only by its extension (".themepack") is extracted beside itself.
     if (target.empty()) target = u".";
-    if (!DirectoryExists(target)) CreateDirectoryChain(target);
+    // The folder chain is made from an absolute path: the archive code's chain skips the
+    // first element of a path, which for a relative one is a folder of its own.
+    if (!DirectoryExists(target))
+        CreateDirectoryChain(fromFsPath(std::filesystem::absolute(toFsPath(target))));
     FExtractor.SetBaseDirectory(target);
     FExtractor.SetFileName(pack);
     if (!FExtractor.Archive()) throw EAbInvalidCabFile();
@@ -190,7 +194,7 @@ void TPackExtraction::extract(const std::u16string& pack) {
 
     if (FOptions.Quiet) return;
     const size_t extracted = FConfirmed - FMemberFailures;
-    FOut << utf8(pack) << ": " << extracted << (extracted == 1 ? " file" : " files")
+    FOut << utf8(pack) << ": " << extracted << (extracted == 1 ? " member" : " members")
          << " extracted into " << utf8(target);
     if (FMemberFailures) FOut << ", " << FMemberFailures << " failed";
     FOut << '\n' << std::flush;
