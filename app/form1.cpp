@@ -186,7 +186,7 @@ void TForm1::Addtolst(const std::u16string& str) {
 }
 
 void TForm1::StartExtractionRun() {
-    FWorker->Request();
+    if (FServices.RunExtractions) FWorker->Request();
     emit extractionRunStarted();
 }
 
@@ -199,9 +199,26 @@ void TForm1::AbCabExtractor1ArchiveProgress(TComponent& /*Sender*/, uint8_t Prog
 }
 
 void TForm1::Post(TRunReport report) {
-    // Queued calls run on the UI thread in the order they were posted.
-    QMetaObject::invokeMethod(
-        this, [this, report = std::move(report)] { DoProgress(report); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(FReportsLock);
+        FReports.push_back(std::move(report));
+    }
+    // Queued calls run on the UI thread and die with the window; each applies whatever has
+    // arrived by then, so the reports keep their order whichever call finds them.
+    QMetaObject::invokeMethod(this, &TForm1::applyPostedReports, Qt::QueuedConnection);
+}
+
+void TForm1::applyPostedReports() {
+    for (;;) {
+        TRunReport report;
+        {
+            std::lock_guard lock(FReportsLock);
+            if (FReports.empty()) return;
+            report = std::move(FReports.front());
+            FReports.pop_front();
+        }
+        DoProgress(report);
+    }
 }
 
 void TForm1::DoProgress(const TRunReport& report) {

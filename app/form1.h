@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/extraction_run.h"
@@ -32,6 +34,9 @@ struct TFormServices {
     std::function<bool(const std::u16string& folder)> ExploreFolder;  // empty: the system's
     std::function<void(const std::u16string& target)> ShellOpen;      // empty: the system's
     std::function<TSpotlightFolders()> SpotlightFolders = UserSpotlightFolders;
+    // Whether drops start extraction runs; tests of the intake alone turn it off, so that
+    // the queue they look at is not drained under them.
+    bool RunExtractions = true;
 };
 
 class TForm1 : public QWidget, private IRunDisplay {
@@ -101,10 +106,15 @@ private:
     void showCompletion(const TPackFailures& failures);
     // Hands a report of the run to the UI thread; called on the worker thread.
     void Post(TRunReport report) override;
+    // Applies the reports handed over so far, oldest first (UI thread).
+    void applyPostedReports();
 
     TFormServices FServices;
     std::shared_ptr<TPackQueue> lst;  // the pack queue
     TSpotlightRunner FSpotlight;
     std::unique_ptr<TExtractionRun> FRun;
     std::unique_ptr<TRunWorker> FWorker;
+    // Reports on their way from the worker to the UI thread, in the order they were made.
+    std::mutex FReportsLock;
+    std::deque<TRunReport> FReports;
 };

@@ -28,6 +28,7 @@ struct ShellRecord {
 
 TFormServices recordingServices(ShellRecord& record, QDateTime now = QDateTime::currentDateTime()) {
     TFormServices services;
+    services.RunExtractions = false;  // these tests look at the intake alone
     services.LocalClock = [now] { return now; };
     services.ExploreFolder = [&record](const std::u16string& folder) {
         std::lock_guard lock(record.lock);
