@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Drags theme packs from another program onto the running Pelmora window through the X11
+# drag-and-drop protocol, on a virtual X server, and checks what the window extracted.
+# Usage: drop_on_x11.sh path/to/pelmora path/to/drag_files path/to/cabtool
+# Exits 77 (skipped) only when no X server can be started.
+set -euo pipefail
+program=$1 dragger=$2 cabtool=$3
+runtime=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+if ! command -v Xvfb >/dev/null; then echo "SKIPPED: no Xvfb to start an X server"; exit 77; fi
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
+  3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+  [ -s "$runtime/display" ] && break
+  sleep 0.1
+done
+number=$(tr -dc 0-9 <"$runtime/display")
+if [ -z "$number" ]; then
+  echo "SKIPPED: the X server did not start"; cat "$runtime/xvfb.log"; exit 77
+fi
+export DISPLAY=:$number
+export XDG_RUNTIME_DIR=$runtime
+unset QT_QPA_PLATFORM
+command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/bootstrap installs it)" >&2; exit 1; }
+
+# The packs: pictures in nested folders, one with an upper-case extension, and a file that
+# only looks like a pack.
+packs=$runtime/packs
+mkdir -p "$packs/stage/DesktopBackground/deeper"
+( cd "$packs/stage"
+  printf '[Theme]\n' >Autumn.theme
+  head -c 30000 /dev/urandom >DesktopBackground/img1.jpg
+  head -c 20000 /dev/urandom >DesktopBackground/deeper/IMG2.PNG
+  "$cabtool" create -z lzx:21 "$packs/Autumn.themepack" \
+    Autumn.theme DesktopBackground/img1.jpg DesktopBackground/deeper/IMG2.PNG >/dev/null )
+printf 'not a cabinet' >"$packs/Broken.themepack"
+
+# Waits for a window of that name and prints its id.
+window_named() {
+  for _ in $(seq 100); do
+    if id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$id" ]; then
+      echo "$id"; return 0
+    fi
+    sleep 0.1
+  done
+  echo "no window named $1 appeared" >&2
+  return 1
+}
+
+# The centre of a window on the screen: "x y".
+centre_of() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+}
+
+"$program" >"$runtime/pelmora.log" 2>&1 &
+pids+=($!)
+target=$(window_named Pelmora2.1)
+"$dragger" "$packs/Autumn.themepack" "$packs/Broken.themepack" >"$runtime/drag.log" 2>&1 &
+drag_pid=$!
+pids+=("$drag_pid")
+source_window=$(window_named drag-files)
+read -r sx sy < <(centre_of "$source_window")
+read -r tx ty < <(centre_of "$target")
+
+# Press on the source, move across in steps so both sides see the drag, release on Pelmora.
+xdotool mousemove "$sx" "$sy"
+sleep 0.3
+xdotool mousedown 1
+sleep 0.3
+for step in $(seq 1 10); do
+  xdotool mousemove $((sx + (tx - sx) * step / 10)) $((sy + (ty - sy) * step / 10))
+  sleep 0.1
+done
+sleep 0.3
+xdotool mouseup 1
+if ! wait "$drag_pid"; then
+  echo "the drop was not accepted:" >&2
+  cat "$runtime/drag.log" "$runtime/pelmora.log" >&2
+  exit 1
+fi
+
+# The window extracts on its own thread: wait for the pictures.
+out=$packs/Autumn
+for _ in $(seq 200); do
+  [ -f "$out/img1.jpg" ] && [ -f "$out/IMG2.PNG" ] && break
+  sleep 0.1
+done
+cmp "$packs/stage/DesktopBackground/img1.jpg" "$out/img1.jpg"
+cmp "$packs/stage/DesktopBackground/deeper/IMG2.PNG" "$out/IMG2.PNG"
+if [ -e "$out/Autumn.theme" ]; then echo "the theme file was extracted too" >&2; exit 1; fi
+echo "dropped from another program over X11: Autumn extracted ($(ls "$out" | tr '\n' ' '))"
