@@ -24,8 +24,11 @@ struct Failure {
     int32_t errorCode;
 };
 
-// A loaded archive with its reports recorded.
+// An archive with its reports recorded. The records come first: the archive still reports
+// while it is destroyed.
 struct OpenCabinet {
+    std::vector<int> progress;
+    std::vector<Failure> failures;
     explicit OpenCabinet(const fs::path& cabinet, uint16_t mode = 0) : archive(u16(cabinet), mode) {
         archive.SetOnArchiveProgress(
             [this](TAbArchive&, uint8_t p, bool&) { progress.push_back(p); });
@@ -36,8 +39,6 @@ struct OpenCabinet {
         });
     }
     TAbCabArchive archive;
-    std::vector<int> progress;
-    std::vector<Failure> failures;
 };
 
 std::size_t entriesIn(const fs::path& folder) {

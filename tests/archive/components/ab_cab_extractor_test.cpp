@@ -17,8 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An extractor with its events recorded.
+// An extractor with its events recorded. The records come first: the extractor still reports
+// while it is destroyed.
 struct Extractor {
+    std::vector<int> progress;
+    int changes = 0;
+    int loads = 0;
+    std::vector<std::u16string> failures;
     Extractor() {
         component.SetOnArchiveProgress([this](TComponent& sender, uint8_t p, bool& abort) {
             EXPECT_EQ(&sender, &component);
@@ -33,10 +38,6 @@ struct Extractor {
             });
     }
     TAbCabExtractor component{nullptr};
-    std::vector<int> progress;
-    int changes = 0;
-    int loads = 0;
-    std::vector<std::u16string> failures;
 };
 
 std::vector<std::string> filesIn(const fs::path& folder) {

@@ -74,7 +74,7 @@ fs::path makeCabinet(const fs::path& folder, const std::string& name,
     std::string command;
     if (maker == CabMaker::CabtoolLzx) {
         command = "cd " + quoted(source.string()) + " && " +
-                  quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create --compression lzx " +
+                  quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create -z lzx:21 " +
                   quoted(cabinet.string()) + list;
     } else {
         command = "cd " + quoted(source.string()) + " && gcab -c " +
