@@ -266,3 +266,59 @@ TEST(CabArchiveCreateTest, CannotBeMadeFromAStream) {
 }
 
 }  // namespace
+
+namespace {
+
+// A set of three cabinets written by cabtool, the big member running through all of them;
+// the later cabinets renamed in other letter cases, as sets copied from Windows often are.
+class CabinetSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        big.resize(300000);
+        for (std::size_t i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>((i * 2654435761u) >> 13);
+        writeFile(folder / "a.jpg", std::string("small"));
+        writeFile(folder / "big.jpg", big);
+        std::string command =
+            "cd '" + folder.path().string() +
+            "' && '" PELMORA_BINARY_DIR
+            "/bin/cabtool' create -z none -s 120k pack.cab a.jpg big.jpg >/dev/null";
+        ASSERT_EQ(run(command), 0);
+        fs::remove(folder / "a.jpg");
+        fs::remove(folder / "big.jpg");
+        fs::rename(folder / "pack.c01", folder / "PACK.C01");
+        fs::rename(folder / "pack.c02", folder / "Pack.C02");
+    }
+    ScratchFolder folder;
+    std::string big;
+};
+
+TEST_F(CabinetSetTest, NextCabinetsAreFoundWhateverTheirLetterCase) {
+    OpenCabinet open(folder / "pack.cab");
+    open.archive.Load();
+    ASSERT_EQ(open.archive.Count(), 2);
+    EXPECT_TRUE(open.archive.HasNext());
+    fs::create_directory(folder / "out");
+    open.archive.SetBaseDirectory(u16(folder / "out"));
+    open.archive.ExtractFiles(u"big.jpg");
+    EXPECT_TRUE(open.failures.empty());
+    EXPECT_EQ(readFile(folder / "out" / "big.jpg"), std::vector<uint8_t>(big.begin(), big.end()));
+}
+
+TEST_F(CabinetSetTest, ALaterCabinetListsTheContinuedMemberAsPartial) {
+    OpenCabinet open(folder / "PACK.C01");
+    open.archive.Load();
+    ASSERT_GE(open.archive.Count(), 1);
+    EXPECT_TRUE(open.archive[0]->PartialFile());
+    EXPECT_EQ(open.archive[0]->FileName(), u"big.jpg");
+    EXPECT_EQ(open.archive.CurrentCab(), 1);
+    EXPECT_TRUE(open.archive.HasPrev());
+    // A partial member is never offered for copying: nothing is written, nothing fails.
+    fs::create_directory(folder / "out");
+    open.archive.SetBaseDirectory(u16(folder / "out"));
+    open.archive.ExtractAt(0, u"");
+    EXPECT_TRUE(open.failures.empty());
+    EXPECT_FALSE(fs::exists(folder / "out" / "big.jpg"));
+}
+
+}  // namespace

@@ -232,3 +232,225 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
+
+namespace {
+
+TEST(CabExtractorTest, NewExtractorHasNoArchive) {
+    Extractor e;
+    TAbCabExtractor& x = e.component;
+    EXPECT_EQ(x.ArchiveType(), TAbArchiveType::atCab);
+    EXPECT_EQ(x.ExtractOptions(), TAbExtractOptions{eoCreateDirs});
+    EXPECT_EQ(x.SetID(), 0);
+    EXPECT_EQ(x.CabSize(), 0);
+    EXPECT_FALSE(x.HasNext());
+    EXPECT_EQ(x.Items(0), nullptr);
+    EXPECT_EQ(x.CabArchive(), nullptr);
+    EXPECT_EQ(x.Count(), 0);
+    EXPECT_EQ(x.Status(), asInvalid);
+    EXPECT_EQ(x.FindFile(u"img1.jpg"), -1);
+    EXPECT_EQ(x.Version(), u"5.0");
+    x.SetVersion(u"9.9");
+    EXPECT_EQ(x.Version(), u"5.0");
+    EXPECT_THROW(x.ExtractFiles(u"*.*"), EAbNoArchive);
+    EXPECT_THROW(x.TagItems(u"*.jpg"), EAbNoArchive);
+    EXPECT_THROW(static_cast<TAbBaseBrowser&>(x).Items(0), EAbNoArchive);
+    x.CloseArchive();  // nothing open, no name: nothing happens
+    EXPECT_EQ(e.changes, 0);
+}
+
+class OpenPackTest : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+    fs::path out = [this] {
+        fs::create_directory(folder / "out");
+        return folder / "out";
+    }();
+    fs::path pack =
+        makeCabinet(folder.path(), "pack.themepack", themePackMembers(), CabMaker::GcabMszip);
+};
+
+TEST_F(OpenPackTest, SetIDReadsTheOpenCabinetsIdentifier) {
+    auto bytes = readFile(pack);
+    bytes[32] = 0xD2, bytes[33] = 0x04;  // the header's set identifier: 1234
+    writeFile(pack, bytes);
+    Extractor e;
+    e.component.SetSetID(5);
+    EXPECT_EQ(e.component.SetID(), 0);
+    e.component.SetFileName(u16(pack));
+    EXPECT_EQ(e.component.SetID(), 1234);
+}
+
+TEST_F(OpenPackTest, WritingTheSameNameAgainReopensTheFile) {
+    Extractor e;
+    e.component.SetFileName(u16(pack));
+    TAbCabArchive* first = e.component.CabArchive();
+    e.component.SetFileName(u16(pack));
+    EXPECT_NE(e.component.CabArchive(), nullptr);
+    EXPECT_EQ(e.progress, (std::vector<int>{100, 0, 100}));
+    EXPECT_EQ(e.changes, 2);
+    EXPECT_EQ(e.loads, 2);
+    (void)first;
+}
+
+TEST_F(OpenPackTest, EmptyNameClosesTheArchive) {
+    Extractor e;
+    e.component.SetFileName(u16(pack));
+    EXPECT_EQ(e.component.Count(), 3);
+    e.component.CloseArchive();
+    EXPECT_EQ(e.component.CabArchive(), nullptr);
+    EXPECT_EQ(e.component.Count(), 0);
+    EXPECT_EQ(e.progress, (std::vector<int>{100, 0}));
+    EXPECT_EQ(e.changes, 2);
+}
+
+TEST_F(OpenPackTest, DesignTimeOnlyStoresTheName) {
+    Extractor e;
+    e.component.SetDesigning(true);
+    e.component.SetFileName(u16(pack));
+    EXPECT_EQ(e.component.FileName(), u16(pack));
+    EXPECT_EQ(e.component.CabArchive(), nullptr);
+    EXPECT_EQ(e.changes, 0);
+}
+
+TEST_F(OpenPackTest, ExtractOptionsReachTheOpenArchiveAtOnce) {
+    Extractor e;
+    e.component.SetBaseDirectory(u16(out));
+    e.component.SetFileName(u16(pack));
+    e.component.SetExtractOptions({eoCreateDirs, eoRestorePath});
+    EXPECT_EQ(e.component.CabArchive()->ExtractOptions(),
+              (TAbExtractOptions{eoCreateDirs, eoRestorePath}));
+    e.component.ExtractFiles(u"*.jpg");
+    EXPECT_TRUE(fs::exists(out / "DesktopBackground" / "img1.jpg"));
+}
+
+TEST_F(OpenPackTest, BaseDirectoryIsNormalisedByTheOpenArchive) {
+    Extractor e;
+    std::u16string withSlash = u16(out) + u"/";
+    e.component.SetBaseDirectory(withSlash);
+    EXPECT_EQ(e.component.BaseDirectory(), withSlash);  // stored as written
+    e.component.SetFileName(u16(pack));
+    EXPECT_EQ(e.component.BaseDirectory(), u16(out));
+    EXPECT_THROW(e.component.SetBaseDirectory(u16(folder / "missing")), EAbNoSuchDirectory);
+    EXPECT_EQ(e.component.BaseDirectory(), u16(out));
+    e.component.SetBaseDirectory(u"/");
+    EXPECT_EQ(e.component.BaseDirectory(), u"/");  // a root keeps its separator
+}
+
+TEST_F(OpenPackTest, OverwriteHandlerMayRefuseOrRename) {
+    writeFile(out / "img1.jpg", std::string("mine"));
+    Extractor e;
+    std::vector<std::u16string> asked;
+    e.component.SetOnConfirmOverwrite([&](std::u16string& name, bool& confirm) {
+        EXPECT_TRUE(confirm);
+        asked.push_back(name);
+        confirm = false;
+    });
+    e.component.SetBaseDirectory(u16(out));
+    e.component.SetFileName(u16(pack));
+    e.component.ExtractFiles(u"*.jpg;*.png");
+    EXPECT_EQ(asked, std::vector<std::u16string>{u16(out / "img1.jpg")});
+    EXPECT_EQ(contentOf(out / "img1.jpg"), "mine");
+    EXPECT_TRUE(fs::exists(out / "img2.PNG"));
+}
+
+TEST_F(OpenPackTest, WithoutAnOverwriteHandlerExistingFilesAreReplaced) {
+    writeFile(out / "img1.jpg", std::string("older"));
+    Extractor e;
+    e.component.SetBaseDirectory(u16(out));
+    e.component.SetFileName(u16(pack));
+    e.component.ExtractFiles(u"*.jpg;*.png");
+    EXPECT_EQ(contentOf(out / "img1.jpg"), themePackMembers()[0].content);
+    EXPECT_EQ(filesIn(out), (std::vector<std::string>{"img1.jpg", "img2.PNG"}));
+}
+
+// A progress display component, as a window would place one.
+class Meter : public TComponent, public IAbProgressMeter {
+public:
+    Meter(std::vector<std::string>& log, std::string tag)
+        : TComponent(nullptr), FLog(log), FTag(std::move(tag)) {}
+    void ShowProgress(uint8_t p) override { FLog.push_back(FTag + " " + std::to_string(p)); }
+    void ResetProgress() override { FLog.push_back(FTag + " reset"); }
+
+private:
+    std::vector<std::string>& FLog;
+    std::string FTag;
+};
+
+TEST_F(OpenPackTest, MetersFollowTheirLevels) {
+    std::vector<std::string> log;
+    Meter itemMeter(log, "item");
+    Extractor e;
+    e.component.SetItemProgressMeter(&itemMeter);
+    e.component.SetBaseDirectory(u16(out));
+    e.component.SetFileName(u16(pack));
+    log.clear();
+    e.component.ExtractFiles(u"*.jpg;*.png");
+    // Reset before each item processed; archive-level percentages go elsewhere.
+    EXPECT_EQ(log, (std::vector<std::string>{"item reset", "item reset"}));
+    EXPECT_EQ(e.progress, (std::vector<int>{100, 33, 66, 100, 100}));
+
+    Meter archiveMeter(log, "archive");
+    e.component.SetArchiveProgressMeter(&archiveMeter);
+    log.clear();
+    e.component.CloseArchive();
+    EXPECT_EQ(log, (std::vector<std::string>{"archive 0"}));
+}
+
+TEST(CabExtractorMeterTest, DestroyingAMeterClearsOnlyItsReference) {
+    std::vector<std::string> log;
+    Extractor e;
+    auto* itemMeter = new Meter(log, "item");
+    Meter archiveMeter(log, "archive");
+    e.component.SetItemProgressMeter(itemMeter);
+    e.component.SetArchiveProgressMeter(&archiveMeter);
+    delete itemMeter;
+    EXPECT_EQ(e.component.ItemProgressMeter(), nullptr);
+    EXPECT_EQ(e.component.ArchiveProgressMeter(), &archiveMeter);
+
+    auto* both = new Meter(log, "both");
+    e.component.SetItemProgressMeter(both);
+    e.component.SetArchiveProgressMeter(both);
+    delete both;
+    EXPECT_EQ(e.component.ItemProgressMeter(), nullptr);
+    EXPECT_EQ(e.component.ArchiveProgressMeter(), nullptr);
+}
+
+TEST_F(OpenPackTest, RestoredComponentOpensItsFileWithEverythingElseInPlace) {
+    TStoredProperties stored;
+    {
+        TAbCabExtractor window(nullptr);
+        window.SetName(u"AbCabExtractor1");
+        window.SetBaseDirectory(u16(out));
+        window.SetOnArchiveProgress([](TComponent&, uint8_t, bool&) {});
+        window.SetDesigning(true);
+        window.SetFileName(u16(pack));
+        stored = SaveComponent(window);
+    }
+    std::vector<std::u16string> names;
+    for (const auto& [name, value] : stored) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Name", u"BaseDirectory", u"OnArchiveProgress",
+                                                  u"SetID", u"FileName"}));
+
+    // The restored handler must be the one that hears the archive load: replace it with a
+    // recording one, as a window's restore would bind its own method.
+    std::vector<int> heard;
+    for (auto& [name, value] : stored) {
+        if (name == u"OnArchiveProgress") {
+            value = TAbBrowserProgressEvent(
+                [&heard](TComponent&, uint8_t p, bool&) { heard.push_back(p); });
+        }
+    }
+    int changes = 0;
+    {
+        TAbCabExtractor restored(nullptr);
+        restored.SetOnChange([&](TComponent&) { ++changes; });
+        RestoreComponent(restored, stored);
+        ASSERT_NE(restored.CabArchive(), nullptr);
+        EXPECT_EQ(restored.CabArchive()->BaseDirectory(), u16(out));
+        EXPECT_EQ(heard, std::vector<int>{100});
+        EXPECT_EQ(changes, 2);  // the FileName write, then Loaded
+        EXPECT_EQ(restored.Name(), u"AbCabExtractor1");
+    }
+}
+
+}  // namespace
