@@ -66,8 +66,11 @@ public:
     void NewCabinet();
     void NewFolder();
 
-protected:
+    // A new member for a disk file: its absolute path (a relative one taken under the base
+    // directory) and its stored name after the store options.
     std::unique_ptr<TAbArchiveItem> NewItem(const std::u16string& FileSpec) override;
+
+protected:
     void ExtractItemToFile(int32_t Index, const std::u16string& UseName) override;
     void ExtractItemToStream(int32_t Index, std::ostream& Stream) override;
     void ReadDirectory() override;

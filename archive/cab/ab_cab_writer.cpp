@@ -288,7 +288,12 @@ void TAbCabArchive::Add(std::unique_ptr<TAbArchiveItem> aItem) {
 std::unique_ptr<TAbArchiveItem> TAbCabArchive::NewItem(const std::u16string& FileSpec) {
     auto item = std::make_unique<TAbCabItem>();
     item->SetCompressedSize(0);
-    item->SetDiskFileName(fromFsPath(std::filesystem::absolute(toFsPath(FileSpec))));
+    // A relative name is one found under the base directory by the adding operations.
+    std::u16string path = FileSpec;
+    if (!FBaseDirectory.empty() && ClassifyPath(FileSpec) != pkFullPath)
+        path = JoinPath(FBaseDirectory, FileSpec);
+    std::error_code ignored;
+    item->SetDiskFileName(fromFsPath(std::filesystem::absolute(toFsPath(path), ignored)));
     item->SetFileName(NormalizeStoredName(FileSpec));
     return item;
 }

@@ -322,3 +322,75 @@ TEST_F(CabinetSetTest, ALaterCabinetListsTheContinuedMemberAsPartial) {
 }
 
 }  // namespace
+
+namespace {
+
+struct WriteCase {
+    const char* label;
+    TAbCabCompressionType compression;
+};
+
+class CabWriterTest : public ::testing::TestWithParam<WriteCase> {
+protected:
+    ScratchFolder folder;
+};
+
+// A cabinet built by the archive's writing side reads back, by the peer tool and by us.
+TEST_P(CabWriterTest, BuildsACabinetThatReadsBack) {
+    fs::create_directory(folder / "src");
+    std::string picture(40000, '\0');
+    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<char>(i % 97);
+    writeFile(folder / "src" / "img1.jpg", picture);
+    writeFile(folder / "src" / "Caf\xC3\xA9.png", std::string("png bytes"));
+    fs::path cabinet = folder / "new.cab";
+    {
+        OpenCabinet open(cabinet, 0xFF00);
+        open.archive.SetCompressionType(GetParam().compression);
+        open.archive.SetStoreOptions({soStripPath});
+        open.archive.Load();
+        open.archive.SetBaseDirectory(u16(folder / "src"));
+        open.archive.AddFiles(u"*.*", 0);
+        EXPECT_EQ(open.archive.Count(), 2);
+        EXPECT_TRUE(open.failures.empty());
+        // Adding a name that is already there is reported, not raised.
+        open.archive.Add(open.archive.NewItem(u"img1.jpg"));
+        ASSERT_EQ(open.failures.size(), 1u);
+        EXPECT_EQ(open.failures[0].errorClass, ecCorvana);
+        EXPECT_EQ(open.failures[0].errorCode, 7);
+    }  // closing the archive finishes the cabinet
+    ASSERT_TRUE(fs::exists(cabinet));
+    ASSERT_EQ(run("cabextract -q -d '" + (folder / "peer").string() + "' '" + cabinet.string() +
+                  "' >/dev/null"),
+              0);
+    EXPECT_EQ(readFile(folder / "peer" / "img1.jpg"), readFile(folder / "src" / "img1.jpg"));
+
+    OpenCabinet back(cabinet);
+    back.archive.Load();
+    ASSERT_EQ(back.archive.Count(), 2);
+    for (int32_t i = 0; i < 2; ++i) {
+        TAbCabItem* item = back.archive[i];
+        bool ascii = item->FileName() == u"img1.jpg";
+        EXPECT_TRUE(ascii || item->FileName() == u"Caf\u00E9.png");
+        // Only a name with a character beyond ASCII carries the UTF-8 flag.
+        EXPECT_EQ((item->ExternalFileAttributes() & 0x80) != 0, !ascii);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Compression, CabWriterTest,
+                         ::testing::Values(WriteCase{"Stored", ctNone}, WriteCase{"Mszip", ctMSZIP},
+                                           WriteCase{"Lzx", ctLZX}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CabWriterModeTest, AddingToAnArchiveOpenedForReadingIsReported) {
+    ScratchFolder folder;
+    fs::path pack = makeCabinet(folder.path(), "p.cab", themePackMembers(), CabMaker::GcabStored);
+    writeFile(folder / "extra.jpg", std::string("x"));
+    OpenCabinet open(pack);
+    open.archive.Load();
+    open.archive.Add(open.archive.NewItem(u16(folder / "extra.jpg")));
+    ASSERT_EQ(open.failures.size(), 1u);
+    EXPECT_EQ(open.failures[0].errorClass, ecCabError);
+    EXPECT_EQ(open.archive.Count(), 3);
+}
+
+}  // namespace
