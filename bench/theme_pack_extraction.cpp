@@ -64,7 +64,12 @@ void BM_ExtractorWallpapers(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0) * 400000);
     fs::remove_all(pack.folder);
 }
-BENCHMARK(BM_ExtractorWallpapers)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExtractorWallpapers)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_CabextractWallpapers(benchmark::State& state) {
     Pack pack = makePack(static_cast<int>(state.range(0)));
@@ -76,7 +81,12 @@ void BM_CabextractWallpapers(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0) * 400000);
     fs::remove_all(pack.folder);
 }
-BENCHMARK(BM_CabextractWallpapers)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CabextractWallpapers)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
