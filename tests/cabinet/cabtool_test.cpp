@@ -149,6 +149,25 @@ TEST(CabtoolTest, AFailedMemberLeavesTheExistingFileAlone) {
     EXPECT_EQ(tree["first.bin"], first);
 }
 
+// A damaged folder costs only its own members: the pass is run again past the failed one.
+TEST(CabtoolTest, MembersOfOtherFoldersSurviveADamagedFolder) {
+    TempFolder temp;
+    const std::string original = cabtest::corpusPath("cabd/mszip_lzx_qtm.cab");
+    auto cab = cabtest::parseCabinetFile(original);
+    auto bytes = cab.bytes;
+    bytes[cab.folders[0].dataOffset + cabinet::kCabDataHeaderSize + 4] ^= 0xFF;
+    cabtest::writeFile(temp / "damaged.cab", bytes);
+    auto run =
+        runTool(cabtool("extract -d " + quoted(temp / "out") + " " + quoted(temp / "damaged.cab")));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("mszip.txt: corrupt cabinet"), std::string::npos) << run.err;
+    auto peer = runTool("cabextract -q -d " + quoted(temp / "peer") + " " + shellQuote(original));
+    ASSERT_EQ(peer.status, 0);
+    auto expected = cabtest::readTree(temp / "peer");
+    expected.erase("mszip.txt");
+    EXPECT_EQ(cabtest::readTree(temp / "out"), expected);
+}
+
 struct FailureCase {
     const char* name;
     std::vector<uint8_t> content;  // empty: no file at all
