@@ -45,19 +45,26 @@ int CabinetSource::open(const char* path) {
     close();
     handle_ = io_->open(const_cast<char*>(path), CAB_O_RDONLY | CAB_O_BINARY, CAB_S_IREAD);
     if (handle_ == kNoHandle) return FDIERROR_CABINET_NOT_FOUND;
-    bufferFill_ = 0;
     int error = readDirectory();
     if (error != FDIERROR_NONE) {
         close();
+        bufferFill_ = 0;
         return error;
     }
     computeIdentity(path);
+    // The buffered blocks stay good for the same, unchanged cabinet opened again: a pass that
+    // resumes inside a folder need not read them twice.
+    if (identity_ != bufferIdentity_) bufferFill_ = 0;
     return FDIERROR_NONE;
 }
 
 void CabinetSource::close() {
-    if (handle_ != kNoHandle) io_->close(handle_);
+    if (handle_ != kNoHandle) {
+        io_->close(handle_);
+        bufferIdentity_ = identity_;
+    }
     handle_ = kNoHandle;
+    identity_ = 0;
     if (alloc_) {
         alloc_->deallocate(directory_);
         alloc_->deallocate(folders_);
@@ -67,7 +74,6 @@ void CabinetSource::close() {
     folders_ = nullptr;
     files_ = nullptr;
     directorySize_ = 0;
-    bufferFill_ = 0;
     header_ = CabHeader{};
 }
 

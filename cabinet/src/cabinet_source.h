@@ -55,6 +55,7 @@ private:
     uint32_t bufferSize_ = 0;
     uint64_t bufferOffset_ = 0;
     uint32_t bufferFill_ = 0;
+    uint64_t bufferIdentity_ = 0;  // the cabinet whose bytes the buffer holds
 
     CabHandle handle_ = kNoHandle;
     uint8_t* directory_ = nullptr;
