@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
 #include "support/lzx_test_stream.h"
 
@@ -51,7 +52,7 @@ bool decodeFolder(const FolderBlocks& folder, Sink&& sink) {
         }
         sink(frame.data(), block.uncompressedSize);
     }
-    kHeap.destroy(decoder);
+    cabinet::destroyDecoder(kHeap, decoder);
     return ok;
 }
 
@@ -101,8 +102,7 @@ std::vector<uint8_t> incompressibleCabinet(bool literals, uint32_t frames) {
             stream.uncompressedBlock(bytes);
         }
     }
-    return cabinet::testing::singleFolderCabinet(stream.blocks(), 3 | (kWindowBits << 8),
-                                                 "random.bin");
+    return cabinet::testing::cabinetImage(stream.blocks(), 3 | (kWindowBits << 8), "random.bin");
 }
 
 int streamFolder(const char* cab, const char* folderText) {

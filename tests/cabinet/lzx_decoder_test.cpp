@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
 #include "support/lzx_test_stream.h"
 #include "support/process_output.h"
@@ -31,7 +32,7 @@ using testing::shellQuote;
 const std::string kCorpus = PELMORA_SOURCE_DIR "/../shared/corpus/";
 
 struct DecoderDeleter {
-    void operator()(BlockDecoder* decoder) const { kHeap.destroy(decoder); }
+    void operator()(BlockDecoder* decoder) const { destroyDecoder(kHeap, decoder); }
 };
 using DecoderPtr = std::unique_ptr<BlockDecoder, DecoderDeleter>;
 
@@ -160,7 +161,7 @@ std::vector<uint8_t> cabextractOutput(unsigned windowBits, const std::vector<Dat
     TempFolder temp;
     const auto compression = static_cast<uint16_t>(3 | (windowBits << 8));
     const std::string cab =
-        temp.write("stream.cab", testing::singleFolderCabinet(blocks, compression, "data.bin"));
+        temp.write("stream.cab", testing::cabinetImage(blocks, compression, "data.bin"));
     bool ok = false;
     auto output = commandOutput("cabextract -q -p " + shellQuote(cab), &ok);
     EXPECT_TRUE(ok) << "cabextract rejects the test stream";

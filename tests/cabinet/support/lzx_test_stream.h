@@ -76,8 +76,4 @@ private:
     uint32_t frameOutput_ = 0;
 };
 
-// A cabinet of one folder holding one file, whose data blocks are `blocks`.
-std::vector<uint8_t> singleFolderCabinet(const std::vector<DataBlock>& blocks, uint16_t compression,
-                                         const std::string& fileName);
-
 }  // namespace cabinet::testing
