@@ -57,7 +57,7 @@ void BM_QuantumDecode(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
     state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(data.size());
-    heap.destroy(decoder);
+    cabinet::destroyDecoder(heap, decoder);
 }
 BENCHMARK(BM_QuantumDecode)->Arg(10)->Arg(16)->Arg(21)->Unit(benchmark::kMillisecond);
 
