@@ -44,8 +44,17 @@ fi
 
 if command -v hyperfine >/dev/null; then
   hyperfine -N --runs "$runs" --warmup 1 --output=null --style basic \
-    --export-markdown "$tmp/report.md" "${commands[@]}" >/dev/null
-  cat "$tmp/report.md"
+    --export-json "$tmp/report.json" "${commands[@]}" >/dev/null
+  # CPU time (user + system) beside the wall time: on a shared machine the wall time also
+  # measures the neighbours.
+  python3 - "$tmp/report.json" <<'PY'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+print(f"{'command':<72} {'wall s':>7} {'cpu s':>7}")
+for r in results:
+    command = r["command"].replace(sys.argv[1].rsplit("/", 1)[0] + "/", "")
+    print(f"{command[-72:]:<72} {r['mean']:7.3f} {r['user'] + r['system']:7.3f}")
+PY
 else
   for c in "${commands[@]}"; do
     start=$(date +%s.%N)
