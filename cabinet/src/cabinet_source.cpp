@@ -79,6 +79,7 @@ void CabinetSource::close() {
 
 // Reads the leading bytes of the file, more each time, until the whole directory is in memory.
 int CabinetSource::readDirectory() {
+    filePosition_ = kUnknownPosition;
     size_t want = kFirstDirectoryRead;
     for (;;) {
         alloc_->deallocate(directory_);
@@ -142,6 +143,7 @@ void CabinetSource::computeIdentity(const char* path) {
     uint64_t hash = 0xCBF29CE484222325ull;
     hash = fnv1a(hash, path, std::strlen(path) + 1);
     int32_t size = io_->seek(handle_, 0, kSeekEnd);
+    filePosition_ = kUnknownPosition;
     hash = fnv1a(hash, &size, sizeof size);
     identity_ = fnv1a(hash, directory_, directoryEnd_);
 }
@@ -151,10 +153,19 @@ const uint8_t* CabinetSource::view(uint64_t offset, uint32_t size) {
         return buffer_ + (offset - bufferOffset_);
     if (size > bufferSize_ || offset + size > uint64_t{INT32_MAX}) return nullptr;
     bufferFill_ = 0;
-    if (io_->seek(handle_, static_cast<int32_t>(offset), kSeekSet) != static_cast<int32_t>(offset))
-        return nullptr;
+    // Blocks are read in order, so the file usually stands where the last read ended already.
+    if (offset != filePosition_) {
+        filePosition_ = kUnknownPosition;
+        if (io_->seek(handle_, static_cast<int32_t>(offset), kSeekSet) !=
+            static_cast<int32_t>(offset))
+            return nullptr;
+    }
     uint32_t got = io_->read(handle_, buffer_, bufferSize_);
-    if (got == UINT32_MAX || got > bufferSize_) return nullptr;
+    if (got == UINT32_MAX || got > bufferSize_) {
+        filePosition_ = kUnknownPosition;
+        return nullptr;
+    }
+    filePosition_ = offset + got;
     bufferOffset_ = offset;
     bufferFill_ = got;
     return got >= size ? buffer_ : nullptr;
