@@ -37,8 +37,8 @@ uint32_t cabChecksum(const uint8_t* data, size_t size, uint32_t seed) {
     return sum ^ tail;
 }
 
-uint32_t dataBlockChecksum(const uint8_t* payload, size_t payloadSize, const uint8_t* sizes) {
-    return cabChecksum(sizes, 4, cabChecksum(payload, payloadSize, 0));
+uint32_t dataBlockChecksum(const uint8_t* data, size_t dataSize, const uint8_t* sizes) {
+    return cabChecksum(sizes, 4, cabChecksum(data, dataSize, 0));
 }
 
 }  // namespace cabinet

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <map>
 
+#include "cab_format.h"
 #include "cabinet.h"
+#include "checksum.h"
 #include "support/cab_reader.h"
 #include "support/memory_fdi.h"
 #include "support/process_output.h"
@@ -153,6 +155,39 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"MemberPastTheFolder", [](auto& b) { b[44 + 16 + 8 + 1] = 0x10; },
                    FDIERROR_CORRUPT_CABINET}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A block's reserved area is not part of its checksum: cabextract, the oracle, accepts the
+// checksum taken over the data and refuses the one that takes the reserved area in.
+TEST(FdiCopyTest, DataBlockChecksumsLeaveTheReservedAreaOut) {
+    auto cab = cabtest::parseCabinetFile(cabtest::corpusPath("cabd/reserve_--D.cab"));
+    ASSERT_GT(cab.header.dataReserveSize, 0);
+    const size_t block = cab.folders[0].dataOffset;
+    const uint8_t* reserve = cab.bytes.data() + block + cabinet::kCabDataHeaderSize;
+    const uint16_t dataSize = cabinet::readLE16(cab.bytes.data() + block + 4);
+    const uint8_t* sizes = cab.bytes.data() + block + 4;
+    struct Variant {
+        uint32_t checksum;
+        bool valid;
+    };
+    const Variant variants[] = {
+        {cabinet::dataBlockChecksum(reserve + cab.header.dataReserveSize, dataSize, sizes), true},
+        {cabinet::dataBlockChecksum(reserve, cab.header.dataReserveSize + dataSize, sizes), false}};
+    cabtest::TempFolder temp;
+    for (const auto& v : variants) {
+        auto bytes = cab.bytes;
+        for (int i = 0; i < 4; ++i) bytes[block + i] = static_cast<uint8_t>(v.checksum >> (8 * i));
+        cabtest::writeFile(temp / "checked.cab", bytes);
+        int peer = cabtest::runCommand(
+            "cabextract -q -t " + shellQuote((temp / "checked.cab").string()) + " >/dev/null 2>&1");
+        EXPECT_EQ(peer == 0, v.valid) << "cabextract disagrees";
+        FdiHarness h;
+        h.files["checked.cab"] = bytes;
+        EXPECT_EQ(h.copy("checked.cab"), v.valid);
+        if (!v.valid) {
+            EXPECT_EQ(h.error().ErrorCode, FDIERROR_CORRUPT_CABINET);
+        }
+    }
+}
 
 TEST(FdiCopyTest, AMissingCabinetIsNotFound) {
     FdiHarness h;
