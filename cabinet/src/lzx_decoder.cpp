@@ -94,6 +94,7 @@ private:
         // The bit stream restarts at every frame; an uncompressed block carries on with bytes.
         rawMode_ = blockType_ == kUncompressed && blockRemaining_ > 0;
         rawPos_ = 0;
+        bitsStart_ = 0;
         if (!rawMode_) bits_.start(in, inSize);
         if (!headerRead_ && !readStreamHeader()) return false;
 
@@ -208,7 +209,7 @@ private:
     // The uncompressed block header: 1 to 16 bits of padding to a word boundary, then the
     // repeated offsets as little-endian bytes, then the raw bytes.
     bool startUncompressed() {
-        rawPos_ = bits_.alignToWordAfterPadding();
+        rawPos_ = bitsStart_ + bits_.alignToWordAfterPadding();
         rawMode_ = true;
         if (rawPos_ > inSize_ || inSize_ - rawPos_ < 12) return false;
         const uint32_t r[3] = {readLittle32(in_ + rawPos_), readLittle32(in_ + rawPos_ + 4),
@@ -233,6 +234,7 @@ private:
             // An odd-sized block is followed by one byte that restores word alignment.
             if ((blockSize_ & 1) && rawPos_ < inSize_) ++rawPos_;
             rawMode_ = false;
+            bitsStart_ = rawPos_;
             bits_.start(in_ + rawPos_, inSize_ - rawPos_);
         }
         return true;
@@ -382,6 +384,7 @@ private:
     uint32_t inSize_ = 0;
     bool rawMode_ = false;  // reading an uncompressed block's bytes at rawPos_
     size_t rawPos_ = 0;
+    size_t bitsStart_ = 0;  // input offset where the bit stream (re)started
 
     bool headerRead_ = false;
     bool translateCalls_ = false;
