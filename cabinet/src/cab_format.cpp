@@ -117,14 +117,13 @@ CabDataHeader parseCabDataHeader(const uint8_t* data) {
 ParseStatus measureCabDirectory(const uint8_t* data, size_t size, size_t& directoryEnd) {
     CabHeader header;
     if (auto s = parseCabHeader(data, size, header); s != ParseStatus::ok) return s;
-    size_t end = header.foldersOffset + size_t{header.folderCount} * header.folderRecordSize();
-    if (end > size) return ParseStatus::truncated;
-    size_t offset = header.filesOffset;
+    size_t offset = header.filesStart();
+    if (offset > size) return ParseStatus::truncated;
     for (unsigned i = 0; i < header.fileCount; ++i) {
         CabFile file;
         if (auto s = parseCabFile(data, size, offset, file, offset); s != ParseStatus::ok) return s;
     }
-    directoryEnd = offset > end ? offset : end;
+    directoryEnd = offset;
     return ParseStatus::ok;
 }
 

@@ -77,6 +77,10 @@ struct CabHeader {
     bool hasReserve() const { return flags & kCabFlagReservePresent; }
     size_t folderRecordSize() const { return kCabFolderSize + folderReserveSize; }
     size_t dataHeaderSize() const { return kCabDataHeaderSize + dataReserveSize; }
+    // The file records follow the folder records directly, where every cabinet maker puts
+    // them; the header's coffFiles is not consulted, so records it would hide or skip are not
+    // read differently from other readers that walk the directory in order.
+    size_t filesStart() const { return foldersOffset + size_t{folderCount} * folderRecordSize(); }
 };
 
 struct CabFolder {

@@ -114,7 +114,7 @@ int CabinetSource::parseDirectory(size_t directoryEnd) {
         files_ = static_cast<CabFile*>(alloc_->allocate(sizeof(CabFile) * header_.fileCount));
         if (!files_) return FDIERROR_ALLOC_FAIL;
     }
-    size_t offset = header_.filesOffset;
+    size_t offset = header_.filesStart();
     continuesFromPrev_ = continuesToNext_ = false;
     for (unsigned i = 0; i < header_.fileCount; ++i) {
         files_[i] = CabFile{};

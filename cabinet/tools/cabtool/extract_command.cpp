@@ -147,8 +147,9 @@ private:
             return false;
         }
         for (int attempt = 0; attempt < 100 && !output_; ++attempt) {
-            fs::path temp = targetPath_;
-            temp += ".cabtool-part" + std::to_string(attempt);
+            // Named apart from the member: the member's own name may already be as long as
+            // the file system allows.
+            fs::path temp = targetPath_.parent_path() / (".cabtool-part" + std::to_string(attempt));
             // "x": never reuse or follow an existing entry of that name.
             std::FILE* file = std::fopen(temp.string().c_str(), "wbx");
             if (file) {

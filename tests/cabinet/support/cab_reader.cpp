@@ -26,7 +26,7 @@ ParsedCabinet parseCabinetFile(const std::string& path) {
             throw std::runtime_error("bad folder record in " + path);
         cab.folders.push_back(folder);
     }
-    size_t offset = cab.header.filesOffset;
+    size_t offset = cab.header.filesStart();
     for (unsigned i = 0; i < cab.header.fileCount; ++i) {
         cabinet::CabFile file;
         if (cabinet::parseCabFile(data, size, offset, file, offset) != ParseStatus::ok)
