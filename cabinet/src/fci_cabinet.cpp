@@ -206,8 +206,7 @@ bool CabinetWriter::appendBlock(const uint8_t* data, uint32_t compressedSize,
     storeLE16(frame + 6, uncompressedSize);
     std::memset(frame + kCabDataHeaderSize, 0, reserve);
     std::memcpy(frame + headerSize, data, compressedSize);
-    storeLE32(frame,
-              dataBlockChecksum(frame + kCabDataHeaderSize, reserve + compressedSize, frame + 4));
+    storeLE32(frame, dataBlockChecksum(frame + headerSize, compressedSize, frame + 4));
     if (!data_.append(frame, headerSize + compressedSize)) return false;
     ++folder.blockCount;
     return true;
@@ -298,6 +297,13 @@ bool CabinetWriter::placeFolder(FolderBuilder& folder) {
             at.listing = listingMark;
             at.reader.rewind(at.listing.readerPosition);
             if (!listMembers(&at.placed)) return false;
+            // Readers join a folder's parts through the members listed with them: a part
+            // that would hold only the start of a split block lists the first member starting
+            // in that block, as running on into the next cabinet.
+            if (newRecord && !at.hasCarry && at.listing.hasNext) {
+                uint16_t index = static_cast<uint16_t>(newRecord ? folderCount_ : folderCount_ - 1);
+                if (!listFile(at.listing.next, index, at) || !readNext()) return false;
+            }
             int64_t room = int64_t{limit()} - currentSize(nextKnown_) -
                            (newRecord ? folderRecord : 0) - blockHeader;
             bool mayAddFolder = !newRecord || folderCount_ < kMaxCount16;
@@ -313,6 +319,8 @@ bool CabinetWriter::placeFolder(FolderBuilder& folder) {
             } else {
                 files_.truncate(filesMark);
                 fileCount_ = countMark;
+                at.listing = listingMark;
+                at.reader.rewind(at.listing.readerPosition);
                 if (!hasContent()) return io_.fail(FCIERR_CAB_FORMAT_LIMIT);
             }
             if (!closeForContinuation(at)) return false;

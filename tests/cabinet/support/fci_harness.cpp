@@ -115,7 +115,10 @@ CabHandle onOpen(char* name, int flags, int, int* err, void* user) {
     std::string path = name;
     bool temp = false;
     for (const auto& t : s->tempNames) temp = temp || t == path;
-    if (!temp) s->cabinetsOpened.push_back(path);
+    if (!temp) {
+        s->cabinetsOpened.push_back(path);
+        s->cabinetHandles.push_back(fd);
+    }
     return fd;
 }
 uint32_t onRead(CabHandle h, void* buffer, uint32_t count, int* err, void* user) {
@@ -127,13 +130,20 @@ uint32_t onRead(CabHandle h, void* buffer, uint32_t count, int* err, void* user)
 }
 uint32_t onWrite(CabHandle h, void* buffer, uint32_t count, int* err, void* user) {
     FciSession* s = sessionOf(user);
-    if (++s->writeCalls == s->failWriteAt) return UINT32_MAX;
+    for (CabHandle c : s->cabinetHandles) {
+        if (c == h && s->failCabinetWrites) {
+            *err = EIO;
+            return UINT32_MAX;
+        }
+    }
     ssize_t done = ::write(static_cast<int>(h), buffer, count);
     if (done < 0) *err = errno;
     return done < 0 ? UINT32_MAX : static_cast<uint32_t>(done);
 }
 int onClose(CabHandle h, int* err, void* user) {
-    --sessionOf(user)->openHandles;
+    FciSession* s = sessionOf(user);
+    --s->openHandles;
+    std::erase(s->cabinetHandles, h);
     if (::close(static_cast<int>(h)) != 0) {
         *err = errno;
         return -1;
@@ -155,6 +165,7 @@ int onDelete(char* name, int* err, void*) {
 }
 CabBool onTempFile(char* buffer, int size, void* user) {
     FciSession* s = sessionOf(user);
+    if (s->refuseTempFile) return 0;
     std::string name = s->folder_ + "/fci-temp-" + std::to_string(++s->tempFilesCreated);
     if (static_cast<int>(name.size()) >= size) return 0;
     std::memcpy(buffer, name.c_str(), name.size() + 1);
@@ -167,10 +178,14 @@ int onFilePlaced(FCICabInfo* cab, char* name, int32_t size, CabBool continuation
 }
 CabBool onNextCabinet(FCICabInfo* cab, uint32_t, void* user) {
     FciSession* s = sessionOf(user);
+    bool ok = true;
+    if (s->nextCabinet) {
+        ok = s->nextCabinet(*cab);
+    } else {
+        std::snprintf(cab->szCab, sizeof cab->szCab, "set%d.cab", cab->iCab);
+    }
     s->nextCalls.push_back(*cab);
-    if (s->nextCabinet) return s->nextCabinet(*cab) ? 1 : 0;
-    std::snprintf(cab->szCab, sizeof cab->szCab, "set%d.cab", cab->iCab);
-    return 1;
+    return ok ? 1 : 0;
 }
 int32_t onStatusCall(unsigned type, uint32_t cb1, uint32_t cb2, void* user) {
     FciSession* s = sessionOf(user);
@@ -188,9 +203,9 @@ CabHandle onOpenInfo(char* name, unsigned short* date, unsigned short* time,
         return -1;
     }
     ++s->openHandles;
-    *date = (2024 - 1980) << 9 | 6 << 5 | 15;
-    *time = 13 << 11 | 45 << 5 | 10;
-    *attribs = CAB_ATTRIB_ARCHIVE;
+    *date = s->date;
+    *time = s->time;
+    *attribs = s->attributes;
     return fd;
 }
 

@@ -57,8 +57,13 @@ public:
     std::function<int32_t(const StatusEvent&)> onStatus;
     // Fault injection: the n-th call (1-based, counted over the session) fails; 0 = never.
     int failAllocAt = 0;
-    int failWriteAt = 0;
     int failReadAt = 0;
+    bool failCabinetWrites = false;  // writes to cabinet files (not temporary ones) fail
+    bool refuseTempFile = false;
+    // What get-open-info reports for every source.
+    unsigned short attributes = CAB_ATTRIB_ARCHIVE;
+    unsigned short date = (2024 - 1980) << 9 | 6 << 5 | 15;
+    unsigned short time = 13 << 11 | 45 << 5 | 10 / 2;
 
     bool create();
     bool add(const std::string& source, const std::string& storedName, TCOMP compression,
@@ -80,8 +85,9 @@ public:
     // Callback plumbing; public so the C callbacks can reach it.
     std::string folder_;
     FCIContext context_ = nullptr;
-    int allocCalls = 0, writeCalls = 0, readCalls = 0;
+    int allocCalls = 0, readCalls = 0;
     std::vector<std::string> tempNames;
+    std::vector<CabHandle> cabinetHandles;
 };
 
 }  // namespace cabtest
