@@ -26,6 +26,16 @@ constexpr uint32_t kSegmentSize = kSegmentFrames * kFrameSize;
 // holds whatever the parse, so frames can be written before they are measured.
 constexpr uint32_t kMaxFrameOutput = 112 * 1024;
 
+// Search effort: tree nodes visited per searched position and per position only inserted
+// (inside a long match), and the match length taken without looking further. Measured on
+// 3 MB of changelogs: depth 12/12 is 1.1% smaller but 25% slower; 16/8 0.3% smaller still.
+constexpr unsigned kSearchDepth = 8;
+constexpr unsigned kInsertDepth = 4;
+constexpr unsigned kNiceLength = 48;
+// A segment is parsed only once this much input follows it (or the input has ended), so
+// every search sees the same lookahead however the input was cut into writes.
+constexpr uint32_t kLookahead = kNiceLength + 8;
+
 struct FrameRecord {
     uint32_t offset;
     uint32_t compressedSize;
@@ -38,7 +48,7 @@ public:
         : alloc_(alloc),
           windowSize_(1u << windowBits),
           mainSymbols_(mainTreeSymbols(windowBits)),
-          bufferCapacity_(windowSize_ + kSegmentSize) {}
+          bufferCapacity_(windowSize_ + kSegmentSize + kLookahead) {}
     ~LzxEncoder() override;
 
     bool allocate(unsigned windowBits);
@@ -118,8 +128,10 @@ LzxEncoder::~LzxEncoder() {
 
 bool LzxEncoder::allocate(unsigned windowBits) {
     buffer_ = static_cast<uint8_t*>(alloc_.allocate(bufferCapacity_));
-    hashHeads_ = static_cast<uint32_t*>(alloc_.allocate(sizeof(uint32_t) << kMatchHashBits));
-    hashChain_ = static_cast<uint32_t*>(alloc_.allocate(sizeof(uint32_t) * windowSize_));
+    hashHeads_ =
+        static_cast<uint32_t*>(alloc_.allocate(sizeof(uint32_t) * MatchFinder::headEntries()));
+    hashChain_ = static_cast<uint32_t*>(
+        alloc_.allocate(sizeof(uint32_t) * MatchFinder::nodeEntries(windowBits)));
     nodes_ = static_cast<Parser::Node*>(alloc_.allocate(sizeof(Parser::Node) * (kFrameSize + 1)));
     items_ = static_cast<Item*>(alloc_.allocate(sizeof(Item) * kSegmentSize));
     outputCapacity_ = kSegmentFrames * kMaxFrameOutput;
@@ -130,7 +142,7 @@ bool LzxEncoder::allocate(unsigned windowBits) {
         return false;
     }
     finder_.attach(hashHeads_, hashChain_, windowBits);
-    finder_.setEffort(24, 48);
+    parser_.niceLength = kNiceLength;
     parser_.attach(nodes_, &finder_, mainSymbols_);
     reset();
     return true;
@@ -138,6 +150,7 @@ bool LzxEncoder::allocate(unsigned windowBits) {
 
 void LzxEncoder::reset() {
     finder_.clear();
+    finder_.setEffort(kSearchDepth, kInsertDepth, kNiceLength);
     parser_.resetCosts();
     bufferStart_ = filled_ = encoded_ = 0;
     finished_ = failed_ = false;
@@ -170,7 +183,7 @@ bool LzxEncoder::write(const uint8_t* data, uint32_t size) {
         filled_ += take;
         data += take;
         size -= take;
-        if (filled_ - encoded_ >= kSegmentSize && !encodeSegment(kSegmentSize)) {
+        if (filled_ - encoded_ >= kSegmentSize + kLookahead && !encodeSegment(kSegmentSize)) {
             failed_ = true;
             return false;
         }
@@ -229,6 +242,10 @@ bool LzxEncoder::encodeSegment(uint32_t size) {
         frameCounts_[f].clear();
         countSymbols(items_ + itemCount, count, countingReps, frameCounts_[f]);
         parser_.learnCosts(frameCounts_[f]);
+        // Photographs and other packed data find next to nothing: after a frame that would
+        // barely shrink, search only the newest candidate until the data compresses again.
+        const bool packed = parser_.lastCost() > frameSize(f) * 8 / 32 * 31;
+        finder_.setEffort(packed ? 1 : kSearchDepth, packed ? 1 : kInsertDepth, kNiceLength);
         itemCount += count;
     }
     frameItems_[frames] = itemCount;

@@ -18,12 +18,20 @@ void Parser::resetCosts() {
     // Before any statistics: literals at 8 bits, matches a little dearer than an even spread.
     for (unsigned s = 0; s < kMaxMainTreeSymbols; ++s) costs_.main[s] = s < kNumChars ? 8 : 10;
     for (unsigned s = 0; s < kNumSecondaryLengths; ++s) costs_.length[s] = 8;
+    history_.clear();
 }
 
 void Parser::learnCosts(SymbolCounts counts) {
-    // One extra count each keeps unseen symbols priced as rare rather than impossible.
-    for (unsigned s = 0; s < mainSymbols_; ++s) ++counts.main[s];
-    for (unsigned s = 0; s < kNumSecondaryLengths; ++s) ++counts.length[s];
+    // Older frames count half as much each time; one extra count each keeps unseen symbols
+    // priced as rare rather than impossible.
+    for (unsigned s = 0; s < mainSymbols_; ++s) {
+        history_.main[s] = history_.main[s] / 2 + counts.main[s];
+        counts.main[s] = history_.main[s] + 1;
+    }
+    for (unsigned s = 0; s < kNumSecondaryLengths; ++s) {
+        history_.length[s] = history_.length[s] / 2 + counts.length[s];
+        counts.length[s] = history_.length[s] + 1;
+    }
     uint8_t lengths[kMaxMainTreeSymbols];
     buildCodeLengths(counts.main, mainSymbols_, kMaxCodeLength, lengths);
     for (unsigned s = 0; s < mainSymbols_; ++s) costs_.main[s] = lengths[s];
@@ -84,10 +92,10 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
             }
         }
         unsigned found = 0;
-        if (maxLength >= 3 && readable - i >= 3) {
-            found = finder_->find(here, at, maxLength, matches);
-        } else if (readable - i >= 3) {
-            finder_->insert(here, at);
+        if (maxLength >= 3 && readable - i >= 4) {
+            found = finder_->find(here, at, readable - i, maxLength, matches);
+        } else if (readable - i >= 4) {
+            finder_->insert(here, at, readable - i);
         }
         uint32_t l = kMinMatch;
         for (unsigned m = 0; m < found; ++m) {
@@ -114,7 +122,7 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         // A long match is taken as it stands: searching inside it rarely pays for its time.
         if (longest >= niceLength) {
             for (uint32_t k = 1; k < longest; ++k) {
-                if (readable - i - k >= 3) finder_->insert(here + k, at + k);
+                if (readable - i - k >= 4) finder_->insert(here + k, at + k, readable - i - k);
             }
             i += longest;
             continue;
@@ -137,6 +145,7 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         out[b] = t;
     }
     reps = nodes[size].reps;
+    lastCost_ = nodes[size].cost;
     return count;
 }
 
