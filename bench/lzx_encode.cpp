@@ -2,10 +2,10 @@
 // Prints one line: input bytes, output bytes (data blocks plus their 8-byte headers), then MB/s
 // by the wall clock and by the process's CPU time (the honest figure on a shared machine).
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <vector>
 
