@@ -1,10 +1,10 @@
 // LZX decoding speed, data block by data block as the cabinet reader feeds the decoder.
 //
-// bench_lzx_decode                      runs the benchmarks over the cabinets in
-//                                       $LZX_BENCH_DIR (large-files.cab, incompressible.cab)
+// bench_lzx_decode                      runs the benchmarks over the cabinets in $LZX_BENCH_DIR
+//                                       (large-files.cab, uncompressed.cab, literals.cab)
 // bench_lzx_decode --stream CAB FOLDER  writes the decoded folder to standard output
-// bench_lzx_decode --incompressible CAB writes a cabinet of random bytes in LZX:21
-//                                       uncompressed blocks (what incompressible data becomes)
+// bench_lzx_decode --incompressible DIR writes uncompressed.cab and literals.cab there: random
+//                                       bytes in LZX:21 as stored blocks, or as literals
 // bench/lzx_decode.sh sets all this up and times the peer tools beside it.
 #include <benchmark/benchmark.h>
 
@@ -16,11 +16,15 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
+#include "support/lzx_test_stream.h"
 
 namespace {
 
 using cabinet::testing::FolderBlocks;
+using cabinet::testing::LzxTestStream;
+using cabinet::testing::LzxToken;
 
 void* heapAlloc(uint32_t size) {
     return std::malloc(size);
@@ -48,7 +52,7 @@ bool decodeFolder(const FolderBlocks& folder, Sink&& sink) {
         }
         sink(frame.data(), block.uncompressedSize);
     }
-    kHeap.destroy(decoder);
+    cabinet::destroyDecoder(kHeap, decoder);
     return ok;
 }
 
@@ -77,77 +81,28 @@ void decodeBenchmark(benchmark::State& state, const std::string& cabinet, size_t
     state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
 
-// Random bytes as one LZX stream of uncompressed blocks, 256 KB each so that every block
-// header opens a frame: 3 type bits, 24 size bits, padding to the word, R0..R2, the bytes.
-std::vector<uint8_t> incompressibleCabinet(uint32_t frames) {
-    constexpr uint32_t kFramesPerBlock = 8;
+// Random bytes as LZX:21, what incompressible data becomes: either uncompressed blocks of
+// 256 KB, or verbatim blocks of literals only (as an encoder that never gives up on Huffman
+// coding writes them), one block per frame.
+std::vector<uint8_t> incompressibleCabinet(bool literals, uint32_t frames) {
+    constexpr unsigned kWindowBits = 21;
     std::mt19937_64 random(42);
-    std::vector<std::vector<uint8_t>> blocks;
-    for (uint32_t f = 0; f < frames; ++f) {
-        std::vector<uint8_t> block;
-        if (f % kFramesPerBlock == 0) {
-            const uint32_t size = kFrame * std::min(kFramesPerBlock, frames - f);
-            // Bits, most significant first: E8 flag (first frame only), type 3, size.
-            uint64_t bits = 0;
-            unsigned count = 0;
-            if (f == 0) count += 1;
-            bits = (bits << 3) | 3;
-            bits = (bits << 24) | size;
-            count += 27;
-            const unsigned padded = (count / 16 + 1) * 16;
-            bits <<= padded - count;
-            for (unsigned shift = padded; shift >= 16; shift -= 16) {
-                const auto word = static_cast<uint16_t>(bits >> (shift - 16));
-                block.push_back(static_cast<uint8_t>(word));
-                block.push_back(static_cast<uint8_t>(word >> 8));
-            }
-            for (int r = 0; r < 3; ++r) block.insert(block.end(), {1, 0, 0, 0});
+    LzxTestStream stream(kWindowBits);
+    std::vector<uint8_t> bytes;
+    std::vector<LzxToken> tokens;
+    const uint32_t framesPerBlock = literals ? 1 : 8;
+    for (uint32_t f = 0; f < frames; f += framesPerBlock) {
+        bytes.resize(size_t{kFrame} * std::min(framesPerBlock, frames - f));
+        for (auto& b : bytes) b = static_cast<uint8_t>(random() >> 56);
+        if (literals) {
+            tokens.clear();
+            for (uint8_t b : bytes) tokens.push_back(LzxToken::literal(b));
+            stream.compressedBlock(false, tokens);
+        } else {
+            stream.uncompressedBlock(bytes);
         }
-        for (uint32_t i = 0; i < kFrame; i += 8) {
-            uint64_t v = random();
-            for (int b = 0; b < 8; ++b) block.push_back(static_cast<uint8_t>(v >> (8 * b)));
-        }
-        blocks.push_back(std::move(block));
     }
-
-    std::vector<uint8_t> cab;
-    auto put = [&](uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) cab.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    const char name[] = "random.bin";
-    const uint32_t headerSize = 36, folderSize = 8, fileSize = 16 + sizeof name;
-    const uint32_t dataStart = headerSize + folderSize + fileSize;
-    uint64_t total = dataStart;
-    for (const auto& b : blocks) total += 8 + b.size();
-    put(0x4643534D, 4);  // MSCF
-    put(0, 4);
-    put(total, 4);
-    put(0, 4);
-    put(headerSize + folderSize, 4);  // first file entry
-    put(0, 4);
-    put(0x0103, 2);  // version 1.3
-    put(1, 2);       // folders
-    put(1, 2);       // files
-    put(0, 2);       // flags
-    put(0, 2);       // set id
-    put(0, 2);       // cabinet index
-    put(dataStart, 4);
-    put(blocks.size(), 2);
-    put(3 | (21 << 8), 2);  // LZX, window 2^21
-    put(uint64_t{frames} * kFrame, 4);
-    put(0, 4);       // offset in folder
-    put(0, 2);       // folder index
-    put(0x5821, 2);  // date
-    put(0, 2);       // time
-    put(0x20, 2);    // attributes
-    cab.insert(cab.end(), name, name + sizeof name);
-    for (const auto& b : blocks) {
-        put(0, 4);  // no checksum
-        put(b.size(), 2);
-        put(kFrame, 2);
-        cab.insert(cab.end(), b.begin(), b.end());
-    }
-    return cab;
+    return cabinet::testing::cabinetImage(stream.blocks(), 3 | (kWindowBits << 8), "random.bin");
 }
 
 int streamFolder(const char* cab, const char* folderText) {
@@ -160,12 +115,17 @@ int streamFolder(const char* cab, const char* folderText) {
     return ok ? 0 : 1;
 }
 
-int writeIncompressible(const char* path) {
-    const auto cab = incompressibleCabinet(8192);  // 256 MB
-    FILE* file = std::fopen(path, "wb");
-    if (!file) return 1;
-    bool ok = std::fwrite(cab.data(), 1, cab.size(), file) == cab.size();
-    return std::fclose(file) == 0 && ok ? 0 : 1;
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+int writeIncompressible(const std::string& dir) {
+    const bool ok = writeFile(dir + "/uncompressed.cab", incompressibleCabinet(false, 8192)) &&
+                    writeFile(dir + "/literals.cab", incompressibleCabinet(true, 2048));
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -182,8 +142,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("lzx21_text_2GB", decodeBenchmark, "large-files.cab", 2)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3);
-    benchmark::RegisterBenchmark("lzx21_uncompressed_256MB", decodeBenchmark, "incompressible.cab",
-                                 0)
+    benchmark::RegisterBenchmark("lzx21_uncompressed_256MB", decodeBenchmark, "uncompressed.cab", 0)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("lzx21_literals_64MB", decodeBenchmark, "literals.cab", 0)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(5);
     benchmark::Initialize(&argc, argv);

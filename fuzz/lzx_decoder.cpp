@@ -22,8 +22,13 @@ const cabinet::Allocator kHeap{heapAlloc, heapRelease};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    cabinet::BlockDecoder* decoder = cabinet::createLzxDecoder(kHeap, 15 + data[0] % 7);
+    // One decoder per window size for the whole run, as a cabinet reader keeps one per folder
+    // type; reset() must make it as good as new.
+    static cabinet::BlockDecoder* decoders[7] = {};
+    cabinet::BlockDecoder*& decoder = decoders[data[0] % 7];
+    if (!decoder) decoder = cabinet::createLzxDecoder(kHeap, 15 + data[0] % 7);
     if (!decoder) return 0;
+    decoder->reset();
     size_t at = 1;
     while (size - at >= 4) {
         uint32_t inSize = (data[at] | data[at + 1] << 8) % (cabinet::kMaxBlockInput + 1);
@@ -36,6 +41,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (decoder->decode(in.data(), inSize, out.data(), outSize) != cabinet::DecodeStatus::ok)
             decoder->reset();
     }
-    kHeap.destroy(decoder);
     return 0;
 }

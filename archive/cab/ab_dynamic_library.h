@@ -8,8 +8,10 @@ namespace pelmora::dynlib {
 
 using ModuleHandle = void*;
 
-// Loads the named library from the system's normal search path; null when it cannot be
-// loaded. A library loaded here stays loaded for the life of the process.
+// Loads a library named without a folder from the program's own library folder (on POSIX
+// ../lib beside the executable; on Windows the program's folder comes first by itself), else
+// from the system's normal search path; null when it cannot be loaded. A library loaded here
+// stays loaded for the life of the process.
 ModuleHandle loadLibrary(const std::string& name);
 
 // The address of an exported symbol, or null when the library does not export it.

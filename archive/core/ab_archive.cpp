@@ -1,5 +1,6 @@
 #include "archive/core/ab_archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -141,10 +142,19 @@ void TAbArchive::Load() {
         ReadDirectory();
         FStatus = asIdle;
     } catch (...) {
+        forgetCurrentItemIfGone();
         NotifyLoad();
         throw;
     }
+    forgetCurrentItemIfGone();
     NotifyLoad();
+}
+
+void TAbArchive::forgetCurrentItemIfGone() {
+    // Reading or writing the archive may free items; the current item must not dangle.
+    if (FCurrentItem == nullptr) return;
+    const auto& items = *FItemList;
+    if (std::find(items.begin(), items.end(), FCurrentItem) == items.end()) FCurrentItem = nullptr;
 }
 
 void TAbArchive::Save() {
@@ -153,7 +163,13 @@ void TAbArchive::Save() {
     bool confirm = true;
     ConfirmSave(confirm);
     if (!confirm) return;
-    WriteArchive();
+    try {
+        WriteArchive();
+    } catch (...) {
+        forgetCurrentItemIfGone();
+        throw;
+    }
+    forgetCurrentItemIfGone();
     FIsDirty = false;
     NotifySave();
 }

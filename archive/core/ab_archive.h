@@ -250,5 +250,6 @@ private:
     template <typename Select, typename Act>
     void walkItemsBackwards(Select select, Act act);
     void reportCaughtFailure(TAbArchiveItem* Item, TAbProcessType ProcessType);
+    void forgetCurrentItemIfGone();
     void markDirty();
 };

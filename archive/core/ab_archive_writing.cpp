@@ -85,14 +85,15 @@ void TAbArchive::AddFilesEx(std::u16string_view FileMask, std::u16string_view Ex
     const std::u16string mask = nativeSeparators(FileMask);
     const std::u16string exclusion = nativeSeparators(ExclusionMask);
     const bool recurse = FStoreOptions.Contains(soRecurse);
-    // Relative masks are looked up under BaseDirectory; the process's current directory is
-    // never changed.
-    const std::u16string root =
-        ClassifyPath(mask) == pkFullPath ? std::u16string() : FBaseDirectory;
+    // Relative masks are looked up in BaseDirectory, which is the current directory while the
+    // found files are added, so that a format expanding a relative name to a full disk path
+    // finds the file that was found.
+    const bool relative = ClassifyPath(mask) != pkFullPath;
+    CurrentDirectoryScope inBase(relative ? std::u16string_view(FBaseDirectory) : u"");
     std::vector<std::u16string> found;
     std::vector<std::u16string> excluded;
-    FindMatchingFilesList(mask, SearchAttr, found, recurse, root);
-    if (!exclusion.empty()) FindMatchingFilesList(exclusion, SearchAttr, excluded, recurse, root);
+    FindMatchingFilesList(mask, SearchAttr, found, recurse);
+    if (!exclusion.empty()) FindMatchingFilesList(exclusion, SearchAttr, excluded, recurse);
     for (const auto& name : found) {
         if (std::find(excluded.begin(), excluded.end(), name) != excluded.end()) continue;
         const std::u16string asArchive = wild ? JoinPath(FBaseDirectory, name) : name;

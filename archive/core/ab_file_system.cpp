@@ -170,3 +170,16 @@ std::u16string ShortFormPath(std::u16string_view Path) {
         start = end + 1;
     }
 }
+
+CurrentDirectoryScope::CurrentDirectoryScope(std::u16string_view folder) {
+    if (folder.empty()) return;
+    FPrevious = fs::current_path();
+    fs::current_path(toFsPath(folder));
+    FChanged = true;
+}
+
+CurrentDirectoryScope::~CurrentDirectoryScope() {
+    if (!FChanged) return;
+    std::error_code ignored;
+    fs::current_path(FPrevious, ignored);
+}

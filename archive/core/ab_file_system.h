@@ -61,6 +61,21 @@ void FindMatchingFilesList(std::u16string_view Masks, int32_t Attr,
                            std::vector<std::u16string>& List, bool Recurse,
                            std::u16string_view searchRoot = {});
 
+// Makes a folder the process's current directory for the scope's lifetime and restores the
+// previous one afterwards, also when an exception passes. An empty folder changes nothing.
+// A folder that cannot be entered raises std::filesystem::filesystem_error.
+class CurrentDirectoryScope {
+public:
+    explicit CurrentDirectoryScope(std::u16string_view folder);
+    ~CurrentDirectoryScope();
+    CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
+    CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
+
+private:
+    std::filesystem::path FPrevious;
+    bool FChanged = false;
+};
+
 // Platform services behind the functions above.
 namespace platform {
 // The running program's own file path.

@@ -5,8 +5,10 @@
 // that ran short (overrun()) without the reader ever touching a byte beyond the input.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace cabinet::lzx {
 
@@ -72,9 +74,15 @@ public:
 
 private:
     static uint64_t load64(const uint8_t* p) {
-        uint64_t v = 0;
-        for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+        uint64_t v;
+        std::memcpy(&v, p, sizeof v);
+        if constexpr (std::endian::native == std::endian::big) v = byteSwap(v);
         return v;
+    }
+    static uint64_t byteSwap(uint64_t v) {
+        uint64_t r = 0;
+        for (int i = 0; i < 8; ++i, v >>= 8) r = (r << 8) | (v & 0xFF);
+        return r;
     }
 
     void refillNearEnd() {

@@ -50,7 +50,7 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
     uint32_t* smaller = &nodes_[2 * (pos & mask_)];
     uint32_t* greater = smaller + 1;
     uint32_t smallerLength = 0, greaterLength = 0;
-    for (unsigned depth = maxDepth_;; --depth) {
+    for (unsigned depth = kReport ? maxDepth_ : insertDepth_;; --depth) {
         const uint32_t distance = here - candidate;
         if (distance > maxOffset_ || depth == 0) {
             *smaller = *greater = 0;

@@ -34,9 +34,11 @@ public:
     // `head` holds headEntries(), `nodes` nodeEntries(windowBits) entries.
     void attach(uint32_t* head, uint32_t* nodes, unsigned windowBits);
     void clear();
-    // How many tree nodes a search visits at most, and the length that ends it.
-    void setEffort(unsigned maxDepth, unsigned niceLength) {
+    // How many tree nodes a search (and an insertion alone) visits at most, and the length
+    // that ends it.
+    void setEffort(unsigned maxDepth, unsigned insertDepth, unsigned niceLength) {
         maxDepth_ = maxDepth;
+        insertDepth_ = insertDepth;
         niceLength_ = niceLength;
     }
 
@@ -77,6 +79,7 @@ private:
     uint32_t bias_ = 0;
     uint32_t maxOffset_ = 0;
     unsigned maxDepth_ = 16;
+    unsigned insertDepth_ = 16;
     unsigned niceLength_ = 32;
 };
 

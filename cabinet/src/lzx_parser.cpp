@@ -18,12 +18,20 @@ void Parser::resetCosts() {
     // Before any statistics: literals at 8 bits, matches a little dearer than an even spread.
     for (unsigned s = 0; s < kMaxMainTreeSymbols; ++s) costs_.main[s] = s < kNumChars ? 8 : 10;
     for (unsigned s = 0; s < kNumSecondaryLengths; ++s) costs_.length[s] = 8;
+    history_.clear();
 }
 
 void Parser::learnCosts(SymbolCounts counts) {
-    // One extra count each keeps unseen symbols priced as rare rather than impossible.
-    for (unsigned s = 0; s < mainSymbols_; ++s) ++counts.main[s];
-    for (unsigned s = 0; s < kNumSecondaryLengths; ++s) ++counts.length[s];
+    // Older frames count half as much each time; one extra count each keeps unseen symbols
+    // priced as rare rather than impossible.
+    for (unsigned s = 0; s < mainSymbols_; ++s) {
+        history_.main[s] = history_.main[s] / 2 + counts.main[s];
+        counts.main[s] = history_.main[s] + 1;
+    }
+    for (unsigned s = 0; s < kNumSecondaryLengths; ++s) {
+        history_.length[s] = history_.length[s] / 2 + counts.length[s];
+        counts.length[s] = history_.length[s] + 1;
+    }
     uint8_t lengths[kMaxMainTreeSymbols];
     buildCodeLengths(counts.main, mainSymbols_, kMaxCodeLength, lengths);
     for (unsigned s = 0; s < mainSymbols_; ++s) costs_.main[s] = lengths[s];
@@ -137,6 +145,7 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         out[b] = t;
     }
     reps = nodes[size].reps;
+    lastCost_ = nodes[size].cost;
     return count;
 }
 

@@ -42,6 +42,9 @@ public:
     uint32_t parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, uint32_t readable,
                         RepeatedOffsets& reps, Item* out);
 
+    // The price in bits of the last frame's path, by the model it was parsed with.
+    uint32_t lastCost() const { return lastCost_; }
+
     unsigned niceLength = 48;
 
 private:
@@ -49,6 +52,8 @@ private:
     MatchFinder* finder_ = nullptr;
     unsigned mainSymbols_ = 0;
     CostModel costs_{};
+    SymbolCounts history_{};
+    uint32_t lastCost_ = 0;
 };
 
 }  // namespace cabinet::lzx

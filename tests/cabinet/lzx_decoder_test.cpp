@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
 #include "support/lzx_test_stream.h"
 #include "support/process_output.h"
@@ -31,7 +32,7 @@ using testing::shellQuote;
 const std::string kCorpus = PELMORA_SOURCE_DIR "/../shared/corpus/";
 
 struct DecoderDeleter {
-    void operator()(BlockDecoder* decoder) const { kHeap.destroy(decoder); }
+    void operator()(BlockDecoder* decoder) const { destroyDecoder(kHeap, decoder); }
 };
 using DecoderPtr = std::unique_ptr<BlockDecoder, DecoderDeleter>;
 
@@ -160,7 +161,7 @@ std::vector<uint8_t> cabextractOutput(unsigned windowBits, const std::vector<Dat
     TempFolder temp;
     const auto compression = static_cast<uint16_t>(3 | (windowBits << 8));
     const std::string cab =
-        temp.write("stream.cab", testing::singleFolderCabinet(blocks, compression, "data.bin"));
+        temp.write("stream.cab", testing::cabinetImage(blocks, compression, "data.bin"));
     bool ok = false;
     auto output = commandOutput("cabextract -q -p " + shellQuote(cab), &ok);
     EXPECT_TRUE(ok) << "cabextract rejects the test stream";
@@ -347,6 +348,27 @@ TEST(LzxDecoderTest, UndoesCallTranslationLikeCabextract) {
     std::vector<uint8_t> decoded;
     ASSERT_TRUE(decodeBlocks(kWindowBits, blocks, decoded));
     EXPECT_TRUE(decoded == expected);
+}
+
+// Frames shorter than 32 KB in mid-folder (not what cabinets carry, but nothing forbids the
+// caller) leave the ring out of step with the frames; history must survive the realignment,
+// including matches that reach back nearly a whole window across it.
+TEST(LzxDecoderTest, ShortFramesKeepTheWholeWindow) {
+    constexpr unsigned kWindowBits = 15;
+    LzxTestStream stream(kWindowBits, 0, 1000);
+    std::vector<uint8_t> intended;
+    Script s(intended);
+    s.randomLiterals(33000, 9);
+    for (unsigned round = 0; round < 8; ++round) {
+        s.randomLiterals(20000, 10 + round);
+        s.match(257, 32765);
+        s.match(100, 31000 + round);
+        s.repeat(50, 1);
+        stream.compressedBlock(round % 2 == 1, s.take());
+    }
+    std::vector<uint8_t> decoded;
+    ASSERT_TRUE(decodeBlocks(kWindowBits, stream.blocks(), decoded));
+    EXPECT_TRUE(decoded == intended);
 }
 
 // Hostile or broken streams: each must end in DecodeStatus::corrupt.

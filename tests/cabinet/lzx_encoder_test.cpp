@@ -327,7 +327,7 @@ TEST_P(MatchFinderTest, FindsThePlantedCopy) {
     lzx::MatchFinder finder;
     finder.attach(head.data(), nodes.data(), kBits);
     finder.clear();
-    finder.setEffort(32, 64);
+    finder.setEffort(32, 32, 64);
     const uint32_t readable = static_cast<uint32_t>(data.size());
     for (uint32_t p = 0; p < at; ++p) finder.insert(data.data() + p, p, readable - p);
     lzx::Match matches[lzx::kMaxMatchesPerPosition];

@@ -20,12 +20,14 @@ public:
     void Notification(TComponent* c, TOperation op) override {
         TComponent::Notification(c, op);
         if (op == TOperation::opRemove && c == FWatched) {
-            FLog.push_back(FTag + " lost " + static_cast<Recorder*>(c)->FTag);
+            // The watched component is being destroyed: only its address is still good.
+            FLog.push_back(FTag + " lost " + FWatchedTag);
             FWatched = nullptr;
         }
     }
     void Watch(Recorder* other) {
         FWatched = other;
+        FWatchedTag = other->FTag;
         other->FreeNotification(this);
     }
 
@@ -56,6 +58,7 @@ private:
     std::vector<std::string>& FLog;
     std::string FTag;
     Recorder* FWatched = nullptr;
+    std::string FWatchedTag;
 };
 
 TEST(ComponentTest, OwnerDestroysWhatItOwns) {

@@ -113,9 +113,15 @@ TEST_F(WritingTest, AddFilesNeverAddsTheArchiveItself) {
     archive = std::make_unique<MemoryArchive>(archiveName, fmOpenRead);
     archive->SetBaseDirectory(temp.u16());
     archive->Load();
+    const fs::path before = fs::current_path();
     archive->AddFilesEx(u"*.txt", u"skip.txt", 0);
+    EXPECT_EQ(fs::current_path(), before);
     std::vector<std::u16string> names;
-    for (const TAbArchiveItem* each : archive->ItemList()) names.push_back(each->FileName());
+    for (const TAbArchiveItem* each : archive->ItemList()) {
+        names.push_back(each->FileName());
+        EXPECT_EQ(each->DiskFileName(), temp.u16(each->FileName()))
+            << "found where it was looked up";
+    }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::u16string>{u"one.txt", u"two.txt"}));
 
@@ -155,6 +161,22 @@ TEST_F(WritingTest, PendingActionIsSavedBeforeTheNextOne) {
     EXPECT_EQ(archive->journal,
               (Journal{"save a:" + std::to_string(aaReplace), "saved", "confirm delete a"}));
     EXPECT_EQ(actions(), "3");
+}
+
+TEST_F(WritingTest, CurrentItemFreedByASaveIsForgotten) {
+    open({{u"a.jpg", "a"}, {u"b.jpg", "b"}});
+    archive->TagItems(u"a.jpg");
+    archive->TestTaggedItems();
+    ASSERT_EQ(archive->CurrentItem(), archive->ItemList()[0]);
+    archive->DeleteAt(0);
+    archive->Save();
+    EXPECT_EQ(archive->Count(), 1);
+    EXPECT_EQ(archive->CurrentItem(), nullptr);
+    TAbArchiveItem* reported = archive->ItemList()[0];
+    archive->SetOnArchiveItemProgress(
+        [&](TAbArchive&, TAbArchiveItem* item, uint8_t, bool&) { reported = item; });
+    archive->DoInflateProgress(10);
+    EXPECT_EQ(reported, nullptr);
 }
 
 TEST_F(WritingTest, MoveRenamesAndRelinks) {

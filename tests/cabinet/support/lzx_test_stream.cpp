@@ -1,6 +1,5 @@
 #include "support/lzx_test_stream.h"
 
-#include "block_decoder.h"
 #include "lzx_tables.h"
 
 namespace cabinet::testing {
@@ -36,8 +35,9 @@ std::vector<Code> canonicalCodes(const std::vector<uint8_t>& lengths) {
 
 }  // namespace
 
-LzxTestStream::LzxTestStream(unsigned windowBits, uint32_t translationSize)
+LzxTestStream::LzxTestStream(unsigned windowBits, uint32_t translationSize, uint32_t frameSize)
     : windowBits_(windowBits),
+      frameSize_(frameSize),
       mainLengths_(lzx::mainTreeSymbols(windowBits), 0),
       lengthLengths_(lzx::kNumSecondaryLengths, 0) {
     putBits(translationSize != 0, 1);
@@ -73,7 +73,7 @@ void LzxTestStream::produced(uint32_t bytes) {
 }
 
 void LzxTestStream::cutFrameIfFull() {
-    if (frameOutput_ < kMaxBlockOutput) return;
+    if (frameOutput_ < frameSize_) return;
     flushToWord();
     blocks_.push_back({current_, frameOutput_});
     current_.clear();
@@ -169,52 +169,6 @@ std::vector<DataBlock> LzxTestStream::blocks() {
 DataBlock LzxTestStream::singleBlock(uint32_t outputSize) {
     flushToWord();
     return {current_, outputSize};
-}
-
-std::vector<uint8_t> singleFolderCabinet(const std::vector<DataBlock>& blocks, uint16_t compression,
-                                         const std::string& fileName) {
-    std::vector<uint8_t> cab;
-    auto put = [&](uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) cab.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    const uint32_t headerSize = 36, folderSize = 8;
-    const uint32_t fileEntrySize = 16 + static_cast<uint32_t>(fileName.size()) + 1;
-    const uint32_t dataStart = headerSize + folderSize + fileEntrySize;
-    uint64_t total = dataStart, unpacked = 0;
-    for (const auto& b : blocks) {
-        total += 8 + b.data.size();
-        unpacked += b.uncompressedSize;
-    }
-    put(0x4643534D, 4);  // "MSCF"
-    put(0, 4);
-    put(total, 4);
-    put(0, 4);
-    put(headerSize + folderSize, 4);  // the file entries
-    put(0, 4);
-    put(0x0103, 2);  // format version 1.3
-    put(1, 2);       // folders
-    put(1, 2);       // files
-    put(0, 2);       // flags
-    put(0, 2);       // set id
-    put(0, 2);       // cabinet number
-    put(dataStart, 4);
-    put(blocks.size(), 2);
-    put(compression, 2);
-    put(unpacked, 4);
-    put(0, 4);       // offset in the folder
-    put(0, 2);       // folder index
-    put(0x5821, 2);  // date
-    put(0, 2);       // time
-    put(0x20, 2);    // archive attribute
-    cab.insert(cab.end(), fileName.begin(), fileName.end());
-    cab.push_back(0);
-    for (const auto& b : blocks) {
-        put(0, 4);  // no checksum
-        put(b.data.size(), 2);
-        put(b.uncompressedSize, 2);
-        cab.insert(cab.end(), b.data.begin(), b.data.end());
-    }
-    return cab;
 }
 
 }  // namespace cabinet::testing

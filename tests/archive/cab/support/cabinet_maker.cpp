@@ -74,7 +74,7 @@ fs::path makeCabinet(const fs::path& folder, const std::string& name,
     std::string command;
     if (maker == CabMaker::CabtoolLzx) {
         command = "cd " + quoted(source.string()) + " && " +
-                  quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create --compression lzx " +
+                  quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create -z lzx:21 " +
                   quoted(cabinet.string()) + list;
     } else {
         command = "cd " + quoted(source.string()) + " && gcab -c " +
@@ -91,7 +91,8 @@ fs::path makeCabinet(const fs::path& folder, const std::string& name,
 std::size_t attributeOffset(const std::vector<uint8_t>& cabinet, const std::string& storedName) {
     // A file entry: size (4), folder offset (4), folder index (2), date (2), time (2),
     // attributes (2), then the zero-terminated name.
-    std::string key = storedName + '\0';
+    std::vector<uint8_t> key(storedName.begin(), storedName.end());
+    key.push_back(0);
     auto at = std::search(cabinet.begin(), cabinet.end(), key.begin(), key.end());
     if (at == cabinet.end()) return std::string::npos;
     return static_cast<std::size_t>(at - cabinet.begin()) - 2;

@@ -81,3 +81,24 @@ inline int run(const std::string& command) {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+// Drops the effective user to "nobody" for the scope when the tests run as root, so that
+// file permissions are enforced on the code under test as they would be for a user.
+class UnprivilegedScope {
+public:
+    UnprivilegedScope() : FWasRoot(::geteuid() == 0) {
+        if (FWasRoot && ::seteuid(65534) != 0) std::abort();
+    }
+    ~UnprivilegedScope() {
+        if (FWasRoot && ::seteuid(0) != 0) std::abort();
+    }
+    UnprivilegedScope(const UnprivilegedScope&) = delete;
+    UnprivilegedScope& operator=(const UnprivilegedScope&) = delete;
+
+private:
+    bool FWasRoot;
+};
+
+}  // namespace testsupport

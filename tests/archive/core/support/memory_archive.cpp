@@ -1,5 +1,6 @@
 #include "support/memory_archive.h"
 
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -48,7 +49,8 @@ void MemoryArchive::recordEvents() {
 std::unique_ptr<TAbArchiveItem> MemoryArchive::NewItem(const std::u16string& FileSpec) {
     auto item = std::make_unique<MemoryItem>();
     item->SetFileName(NormalizeStoredName(FileSpec));
-    item->SetDiskFileName(FileSpec);
+    // Like a real format: the disk file as a full path, from the current directory.
+    item->SetDiskFileName(std::filesystem::absolute(toFsPath(FileSpec)).u16string());
     return item;
 }
 
