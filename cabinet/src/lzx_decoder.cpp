@@ -259,6 +259,13 @@ private:
             uint32_t symbol = MainTable::symbol(entry);
             if (symbol < kNumChars) {
                 ring[pos++] = static_cast<uint8_t>(symbol);
+                // A refill leaves room for two more literals; take them while they come.
+                for (int more = 0; more < 2 && pos < end; ++more) {
+                    entry = main_.lookup(bits.buffer());
+                    if (MainTable::symbol(entry) >= kNumChars) break;
+                    bits.consume(MainTable::length(entry));
+                    ring[pos++] = static_cast<uint8_t>(MainTable::symbol(entry));
+                }
                 continue;
             }
             symbol -= kNumChars;

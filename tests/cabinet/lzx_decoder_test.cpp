@@ -350,6 +350,27 @@ TEST(LzxDecoderTest, UndoesCallTranslationLikeCabextract) {
     EXPECT_TRUE(decoded == expected);
 }
 
+// Frames shorter than 32 KB in mid-folder (not what cabinets carry, but nothing forbids the
+// caller) leave the ring out of step with the frames; history must survive the realignment,
+// including matches that reach back nearly a whole window across it.
+TEST(LzxDecoderTest, ShortFramesKeepTheWholeWindow) {
+    constexpr unsigned kWindowBits = 15;
+    LzxTestStream stream(kWindowBits, 0, 1000);
+    std::vector<uint8_t> intended;
+    Script s(intended);
+    s.randomLiterals(33000, 9);
+    for (unsigned round = 0; round < 8; ++round) {
+        s.randomLiterals(20000, 10 + round);
+        s.match(257, 32765);
+        s.match(100, 31000 + round);
+        s.repeat(50, 1);
+        stream.compressedBlock(round % 2 == 1, s.take());
+    }
+    std::vector<uint8_t> decoded;
+    ASSERT_TRUE(decodeBlocks(kWindowBits, stream.blocks(), decoded));
+    EXPECT_TRUE(decoded == intended);
+}
+
 // Hostile or broken streams: each must end in DecodeStatus::corrupt.
 struct CorruptCase {
     const char* name;

@@ -1,6 +1,5 @@
 #include "support/lzx_test_stream.h"
 
-#include "block_decoder.h"
 #include "lzx_tables.h"
 
 namespace cabinet::testing {
@@ -36,8 +35,9 @@ std::vector<Code> canonicalCodes(const std::vector<uint8_t>& lengths) {
 
 }  // namespace
 
-LzxTestStream::LzxTestStream(unsigned windowBits, uint32_t translationSize)
+LzxTestStream::LzxTestStream(unsigned windowBits, uint32_t translationSize, uint32_t frameSize)
     : windowBits_(windowBits),
+      frameSize_(frameSize),
       mainLengths_(lzx::mainTreeSymbols(windowBits), 0),
       lengthLengths_(lzx::kNumSecondaryLengths, 0) {
     putBits(translationSize != 0, 1);
@@ -73,7 +73,7 @@ void LzxTestStream::produced(uint32_t bytes) {
 }
 
 void LzxTestStream::cutFrameIfFull() {
-    if (frameOutput_ < kMaxBlockOutput) return;
+    if (frameOutput_ < frameSize_) return;
     flushToWord();
     blocks_.push_back({current_, frameOutput_});
     current_.clear();

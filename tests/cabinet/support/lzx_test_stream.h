@@ -30,7 +30,9 @@ struct LzxToken {
 
 class LzxTestStream {
 public:
-    explicit LzxTestStream(unsigned windowBits, uint32_t translationSize = 0);
+    // `frameSize` cuts the output into frames of another size than the cabinet's 32 KB.
+    explicit LzxTestStream(unsigned windowBits, uint32_t translationSize = 0,
+                           uint32_t frameSize = 32768);
 
     enum class TreeShape {
         shortCodesFirst,  // the lowest symbols get the shorter codes
@@ -47,7 +49,7 @@ public:
     // Raw bits, for streams that break the format on purpose.
     void bits(uint32_t value, unsigned count);
 
-    // The data blocks: one per 32 KB of output, the last one shorter.
+    // The data blocks: one per frame of output, the last one shorter.
     std::vector<DataBlock> blocks();
     // Everything written so far as one data block claiming `outputSize` bytes of output.
     DataBlock singleBlock(uint32_t outputSize);
@@ -67,6 +69,7 @@ private:
     void cutFrameIfFull();
 
     unsigned windowBits_;
+    uint32_t frameSize_;
     std::vector<uint8_t> mainLengths_, lengthLengths_;
     std::vector<DataBlock> blocks_;
     std::vector<uint8_t> current_;
