@@ -1,0 +1,70 @@
+#include "archive/core/ab_exceptions.h"
+
+#include <system_error>
+#include <utility>
+
+#include "archive/core/ab_messages.h"
+
+EAbException::EAbException(std::u16string message) : EAbException(std::move(message), 0) {}
+
+EAbException::EAbException(std::u16string message, int32_t errorCode)
+    : EGeneralError(std::move(message)), ErrorCode(errorCode) {}
+
+#define PELMORA_AB_CONDITION(Name, Parent, Message, Code) \
+    Name::Name() : Parent(std::u16string(Message), Code) {}
+
+PELMORA_AB_CONDITION(EAbUserAbort, EAbException, AbUserAbortS, 9)
+PELMORA_AB_CONDITION(EAbArchiveBusy, EAbException, AbArchiveBusyS, 10)
+PELMORA_AB_CONDITION(EAbNoSuchDirectory, EAbException, AbNoSuchDirectoryS, 15)
+PELMORA_AB_CONDITION(EAbFileNotFound, EAbException, AbFileNotFoundS, 21)
+PELMORA_AB_CONDITION(EAbNoArchive, EAbException, AbNoArchiveS, 23)
+PELMORA_AB_CONDITION(EAbSpanningNotSupported, EAbException, AbSpanningNotSupportedS, 29)
+PELMORA_AB_CONDITION(EAbNoCabinetDll, EAbCabException, AbNoCabinetDllS, 50)
+PELMORA_AB_CONDITION(EAbFCIFileOpenError, EAbCabException, AbFCIFileOpenErrorS, 51)
+PELMORA_AB_CONDITION(EAbFCIFileReadError, EAbCabException, AbFCIFileReadErrorS, 52)
+PELMORA_AB_CONDITION(EAbFCIFileWriteError, EAbCabException, AbFCIFileWriteErrorS, 53)
+PELMORA_AB_CONDITION(EAbFCIFileCloseError, EAbCabException, AbFCIFileCloseErrorS, 54)
+PELMORA_AB_CONDITION(EAbFCIFileSeekError, EAbCabException, AbFCIFileSeekErrorS, 55)
+PELMORA_AB_CONDITION(EAbFCIFileDeleteError, EAbCabException, AbFCIFileDeleteErrorS, 56)
+PELMORA_AB_CONDITION(EAbFCIAddFileError, EAbCabException, AbFCIAddFileErrorS, 57)
+PELMORA_AB_CONDITION(EAbFCICreateError, EAbCabException, AbFCICreateErrorS, 58)
+PELMORA_AB_CONDITION(EAbFCIFlushCabinetError, EAbCabException, AbFCIFlushCabinetErrorS, 59)
+PELMORA_AB_CONDITION(EAbFCIFlushFolderError, EAbCabException, AbFCIFlushFolderErrorS, 60)
+PELMORA_AB_CONDITION(EAbFDICopyError, EAbCabException, AbFDICopyErrorS, 61)
+PELMORA_AB_CONDITION(EAbFDICreateError, EAbCabException, AbFDICreateErrorS, 62)
+PELMORA_AB_CONDITION(EAbInvalidCabFile, EAbCabException, AbInvalidCabFileS, 64)
+PELMORA_AB_CONDITION(EAbTarBadFileName, EAbTarException, AbTarBadFileNameS, 221)
+PELMORA_AB_CONDITION(EAbTarBadLinkName, EAbTarException, AbTarBadLinkNameS, 222)
+PELMORA_AB_CONDITION(EAbTarBadOp, EAbTarException, AbTarBadOpS, 223)
+PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException, AbUnsafeStoredNameS, 300)
+
+#undef PELMORA_AB_CONDITION
+
+EAbAbortProgress::EAbAbortProgress() : EGeneralError(std::u16string(AbUserAbortS)) {}
+
+TAbErrorClassification ConvertException(const std::exception& E) {
+    if (const auto* archiveError = dynamic_cast<const EAbException*>(&E)) {
+        return {ecCorvana, archiveError->ErrorCode};
+    }
+    if (const auto* ioError = dynamic_cast<const EInOutError*>(&E)) {
+        return {ecInOutError, ioError->ErrorCode};
+    }
+    // Errors of the standard library's file-system layer are input/output errors as well.
+    if (const auto* systemError = dynamic_cast<const std::system_error*>(&E)) {
+        return {ecInOutError, systemError->code().value()};
+    }
+    if (dynamic_cast<const EFilerError*>(&E)) return {ecFilerError, 0};
+    if (dynamic_cast<const EFOpenError*>(&E)) return {ecFileOpenError, 0};
+    if (dynamic_cast<const EFCreateError*>(&E)) return {ecFileCreateError, 0};
+    return {ecOther, 0};
+}
+
+TAbErrorClassification ConvertException(std::exception_ptr E) {
+    try {
+        if (E) std::rethrow_exception(E);
+    } catch (const std::exception& caught) {
+        return ConvertException(caught);
+    } catch (...) {
+    }
+    return {ecOther, 0};
+}

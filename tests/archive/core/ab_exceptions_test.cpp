@@ -1,0 +1,138 @@
+#include "archive/core/ab_exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace {
+
+enum class Family { Plain, Cab, Tar };
+
+struct ConditionCase {
+    const char* name;
+    std::function<void()> raise;
+    int32_t code;
+    std::u16string message;
+    Family family;
+};
+
+class ConditionTest : public ::testing::TestWithParam<ConditionCase> {};
+
+TEST_P(ConditionTest, HasItsFixedCodeMessageAndFamily) {
+    const auto& c = GetParam();
+    try {
+        c.raise();
+        FAIL() << "nothing raised";
+    } catch (const EAbException& e) {
+        EXPECT_EQ(e.ErrorCode, c.code);
+        EXPECT_EQ(e.Message(), c.message);
+        EXPECT_EQ(dynamic_cast<const EAbCabException*>(&e) != nullptr, c.family == Family::Cab);
+        EXPECT_EQ(dynamic_cast<const EAbTarException*>(&e) != nullptr, c.family == Family::Tar);
+        EXPECT_EQ(ConvertException(e), (TAbErrorClassification{ecCorvana, c.code}));
+    }
+}
+
+#define CASE(Name, Code, Text, Fam)                          \
+    ConditionCase {                                          \
+#Name, [] { throw Name(); }, Code, Text, Family::Fam \
+    }
+
+INSTANTIATE_TEST_SUITE_P(
+    Tree, ConditionTest,
+    ::testing::Values(
+        CASE(EAbUserAbort, 9, u"Process aborted by user", Plain),
+        CASE(EAbArchiveBusy, 10, u"Archive is busy - cannot process new requests", Plain),
+        CASE(EAbNoSuchDirectory, 15, u"Directory does not exist", Plain),
+        CASE(EAbFileNotFound, 21, u"File not found", Plain),
+        CASE(EAbNoArchive, 23, u"Archive does not exist - Filename is blank", Plain),
+        CASE(EAbSpanningNotSupported, 29, u"Spanning not supported by this Archive type", Plain),
+        CASE(EAbNoCabinetDll, 50, u"Cannot load cabinet.dll", Cab),
+        CASE(EAbFCIFileOpenError, 51, u"FCI cannot open file", Cab),
+        CASE(EAbFCIFileReadError, 52, u"FCI cannot read file", Cab),
+        CASE(EAbFCIFileWriteError, 53, u"FCI cannot write file", Cab),
+        CASE(EAbFCIFileCloseError, 54, u"FCI close file error", Cab),
+        CASE(EAbFCIFileSeekError, 55, u"FCI file seek error", Cab),
+        CASE(EAbFCIFileDeleteError, 56, u"FCI file delete error", Cab),
+        CASE(EAbFCIAddFileError, 57, u"FCI cannot add file", Cab),
+        CASE(EAbFCICreateError, 58, u"FCI cannot create context", Cab),
+        CASE(EAbFCIFlushCabinetError, 59, u"FCI cannot flush cabinet", Cab),
+        CASE(EAbFCIFlushFolderError, 60, u"FCI cannot flush folder", Cab),
+        CASE(EAbFDICopyError, 61, u"FDI cannot enumerate files", Cab),
+        CASE(EAbFDICreateError, 62, u"FDI cannot create context", Cab),
+        CASE(EAbInvalidCabFile, 64, u"Invalid file - not a cabinet file", Cab),
+        CASE(EAbTarBadFileName, 221, u"File name too long", Tar),
+        CASE(EAbTarBadLinkName, 222, u"Symbolic link path too long", Tar),
+        CASE(EAbTarBadOp, 223, u"Unsupported Operation", Tar),
+        CASE(EAbUnsafeStoredName, 300, u"Stored name leads outside the base directory", Plain)),
+    [](const auto& info) { return std::string(info.param.name); });
+
+#undef CASE
+
+TEST(EAbExceptionTest, CallerMessageLeavesCodeZero) {
+    const EAbException plain(u"Error creating Log File");
+    EXPECT_EQ(plain.ErrorCode, 0);
+    EXPECT_EQ(plain.Message(), u"Error creating Log File");
+    const EAbCabException cab(u"TAbCabArchive does not support CreateFromStream");
+    EXPECT_EQ(cab.ErrorCode, 0);
+}
+
+TEST(EAbAbortProgressTest, IsNotAnArchiveError) {
+    try {
+        throw EAbAbortProgress();
+    } catch (const EAbException&) {
+        FAIL() << "caught as an archive error";
+    } catch (const EGeneralError& e) {
+        EXPECT_EQ(e.Message(), u"Process aborted by user");
+    }
+}
+
+struct ConvertCase {
+    const char* label;
+    std::function<void()> raise;
+    TAbErrorClassification expected;
+};
+
+class ConvertExceptionTest : public ::testing::TestWithParam<ConvertCase> {};
+
+TEST_P(ConvertExceptionTest, ClassifiesWhatWasCaught) {
+    const auto& c = GetParam();
+    try {
+        c.raise();
+        FAIL() << "nothing raised";
+    } catch (...) {
+        EXPECT_EQ(ConvertException(std::current_exception()), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ConvertExceptionTest,
+    ::testing::Values(
+        ConvertCase{"UserAbort", [] { throw EAbUserAbort(); }, {ecCorvana, 9}},
+        ConvertCase{
+            "PlainArchiveError", [] { throw EAbException(u"Path not found"); }, {ecCorvana, 0}},
+        ConvertCase{"AbortProgress", [] { throw EAbAbortProgress(); }, {ecOther, 0}},
+        ConvertCase{"AccessDenied", [] { throw EInOutError(EACCES); }, {ecInOutError, EACCES}},
+        ConvertCase{
+            "FileSystemError",
+            [] { throw std::system_error(std::make_error_code(std::errc::no_space_on_device)); },
+            {ecInOutError, ENOSPC}},
+        ConvertCase{"Filer", [] { throw EFilerError(u"bad data"); }, {ecFilerError, 0}},
+        ConvertCase{"Open", [] { throw EFOpenError(u"a", u"b"); }, {ecFileOpenError, 0}},
+        ConvertCase{"Create", [] { throw EFCreateError(u"a", u"b"); }, {ecFileCreateError, 0}},
+        ConvertCase{"Argument", [] { throw EInvalidPathChars(); }, {ecOther, 0}},
+        ConvertCase{"Standard", [] { throw std::runtime_error("x"); }, {ecOther, 0}},
+        ConvertCase{"NotAnException", [] { throw 42; }, {ecOther, 0}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(TAbErrorClassTest, ValuesInDeclaredOrder) {
+    EXPECT_EQ(static_cast<int>(ecCorvana), 0);
+    EXPECT_EQ(static_cast<int>(ecCabError), 5);
+    EXPECT_EQ(static_cast<int>(ecOther), 6);
+    EXPECT_EQ(sizeof(TAbErrorClass), 1u);
+}
+
+}  // namespace
