@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Starts Pelmora on a virtual X server at 96 DPI and checks the real window: its caption and
+# a client area of 292 by 123 pixels; then once more at twice the density, where every size
+# doubles. Usage: window_on_x11.sh path/to/pelmora
+set -euo pipefail
+program=$1
+runtime=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+# A free display number: the X server writes the one it took into a file.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
+  3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+  [ -s "$runtime/display" ] && break
+  sleep 0.1
+done
+number=$(tr -dc 0-9 <"$runtime/display")
+[ -n "$number" ] || { echo "Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+export DISPLAY=:$number
+export XDG_RUNTIME_DIR=$runtime
+unset QT_QPA_PLATFORM
+
+# Waits for the window named Pelmora2.1 and prints "width height" of its client area.
+client_size() {
+  for _ in $(seq 100); do
+    if info=$(xwininfo -name Pelmora2.1 2>/dev/null); then
+      width=$(awk '/^  Width:/ {print $2}' <<<"$info")
+      height=$(awk '/^  Height:/ {print $2}' <<<"$info")
+      echo "$width $height"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "no window named Pelmora2.1 appeared" >&2
+  return 1
+}
+
+check() {
+  local expected=$1 scale=$2
+  QT_SCALE_FACTOR=$scale "$program" >"$runtime/pelmora.log" 2>&1 &
+  local pid=$!
+  pids+=("$pid")
+  local size
+  size=$(client_size)
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  if [ "$size" != "$expected" ]; then
+    echo "client area at scale $scale: $size, expected $expected" >&2
+    cat "$runtime/pelmora.log" >&2
+    return 1
+  fi
+  echo "scale $scale: client area $size"
+}
+
+check "292 123" 1
+check "584 246" 2
