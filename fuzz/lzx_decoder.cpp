@@ -1,0 +1,45 @@
+// Feeds arbitrary data blocks to the LZX decoder: the first byte picks the window, then each
+// block is 2 bytes of input size, 2 bytes of output size and the input bytes. Every block sits
+// in a buffer of exactly its size, so any read or write outside it is caught.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "block_decoder.h"
+
+namespace {
+
+void* heapAlloc(uint32_t size) {
+    return std::malloc(size);
+}
+void heapRelease(void* block) {
+    std::free(block);
+}
+const cabinet::Allocator kHeap{heapAlloc, heapRelease};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    // One decoder per window size for the whole run, as a cabinet reader keeps one per folder
+    // type; reset() must make it as good as new.
+    static cabinet::BlockDecoder* decoders[7] = {};
+    cabinet::BlockDecoder*& decoder = decoders[data[0] % 7];
+    if (!decoder) decoder = cabinet::createLzxDecoder(kHeap, 15 + data[0] % 7);
+    if (!decoder) return 0;
+    decoder->reset();
+    size_t at = 1;
+    while (size - at >= 4) {
+        uint32_t inSize = (data[at] | data[at + 1] << 8) % (cabinet::kMaxBlockInput + 1);
+        uint32_t outSize = 1 + (data[at + 2] | data[at + 3] << 8) % cabinet::kMaxBlockOutput;
+        at += 4;
+        if (inSize > size - at) inSize = static_cast<uint32_t>(size - at);
+        std::vector<uint8_t> in(data + at, data + at + inSize);
+        std::vector<uint8_t> out(outSize);
+        at += inSize;
+        if (decoder->decode(in.data(), inSize, out.data(), outSize) != cabinet::DecodeStatus::ok)
+            decoder->reset();
+    }
+    return 0;
+}

@@ -1,0 +1,17 @@
+// Builds the bytes of a one-folder, one-file cabinet around already compressed data blocks, so
+// that peer tools can decode streams made by test encoders.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/folder_blocks.h"
+
+namespace cabinet::testing {
+
+// Data blocks carry no checksum (zero), which readers accept.
+std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
+                                  const std::string& fileName);
+
+}  // namespace cabinet::testing
