@@ -5,6 +5,8 @@
 // bits, while the models and the window carry on from block to block until the folder ends.
 // Extra bits of lengths and positions are read raw from the same bit stream, between the bits
 // the coder pulls in.
+#include <bit>
+
 #include "block_decoder.h"
 #include "quantum_model.h"
 #include "quantum_tables.h"
@@ -20,14 +22,6 @@ using quantum::AdaptiveModel;
 class MsbBitReader {
 public:
     MsbBitReader(const uint8_t* data, uint32_t size) : next_(data), end_(data + size) {}
-
-    uint32_t readBit() {
-        if (count_ == 0) refill();
-        uint32_t bit = static_cast<uint32_t>(buffer_ >> 63);
-        buffer_ <<= 1;
-        --count_;
-        return bit;
-    }
 
     // n <= 24
     uint32_t readBits(unsigned n) {
@@ -90,22 +84,25 @@ public:
     MsbBitReader& bits() { return bits_; }
 
 private:
-    // Shifts out the bits low and high agree on; when they straddle the middle too closely
-    // (low in the second quarter, high in the third) the middle half is widened instead.
-    // Every model keeps each frequency >= 1 and the total below 2^12, while the interval
-    // stays wider than 2^14 after each call, so the loop shifts at most 16 times.
+    // Shifts out the leading bits low and high agree on, all at once; while they straddle
+    // the middle too closely (low in the second quarter, high in the third) the middle half
+    // is widened, a bit at a time. Every model keeps each frequency >= 1 and its total below
+    // 2^12 while the interval stays wider than 2^14 between symbols, so low < high here.
     void renormalize() {
-        for (;;) {
-            if ((low_ ^ high_) & 0x8000) {
-                if (!(low_ & 0x4000) || (high_ & 0x4000)) break;
-                code_ ^= 0x4000;
-                low_ &= 0x3FFF;
-                high_ |= 0x4000;
-            }
-            low_ = (low_ << 1) & 0xFFFF;
-            high_ = ((high_ << 1) | 1) & 0xFFFF;
-            code_ = ((code_ << 1) | bits_.readBit()) & 0xFFFF;
+        unsigned agreed = std::countl_zero(static_cast<uint16_t>(low_ ^ high_));
+        if (agreed != 0) shift(agreed);
+        while ((low_ & 0x4000) && !(high_ & 0x4000)) {
+            code_ ^= 0x4000;
+            low_ &= 0x3FFF;
+            high_ |= 0x4000;
+            shift(1);
         }
+    }
+
+    void shift(unsigned n) {
+        low_ = (low_ << n) & 0xFFFF;
+        high_ = ((high_ << n) | ((1u << n) - 1)) & 0xFFFF;
+        code_ = ((code_ << n) | bits_.readBits(n)) & 0xFFFF;
     }
 
     MsbBitReader& bits_;

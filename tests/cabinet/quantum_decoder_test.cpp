@@ -28,7 +28,7 @@ using testing::shellQuote;
 const std::string kCorpus = PELMORA_SOURCE_DIR "/../shared/corpus/cabd/";
 
 struct DecoderDeleter {
-    void operator()(BlockDecoder* decoder) const { kHeap.destroy(decoder); }
+    void operator()(BlockDecoder* decoder) const { destroyDecoder(kHeap, decoder); }
 };
 using DecoderPtr = std::unique_ptr<BlockDecoder, DecoderDeleter>;
 
@@ -329,7 +329,7 @@ TEST_P(QuantumFactoryTest, CreatesOnlyForValidWindowsAndReturnsAllMemory) {
     Allocator heap = testing::CountingHeap::granting(c.grants);
     BlockDecoder* decoder = createQuantumDecoder(heap, c.windowBits);
     EXPECT_EQ(decoder != nullptr, c.created);
-    heap.destroy(decoder);
+    destroyDecoder(heap, decoder);
     EXPECT_EQ(testing::CountingHeap::live, 0);
 }
 

@@ -1,24 +1,23 @@
-// Test-side access to a cabinet's data blocks, folder by folder, to feed decoders directly.
+// A cabinet's data blocks gathered folder by folder, to feed decoders directly.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "cab_reader.h"
+
 namespace cabinet::testing {
 
-struct DataBlock {
-    std::vector<uint8_t> data;
-    uint32_t uncompressedSize = 0;
-};
+using DataBlock = cabtest::FolderBlock;
 
 struct FolderBlocks {
     uint16_t compression = 0;  // the folder's TCOMP value
     std::vector<DataBlock> blocks;
 };
 
-// The folders of a single cabinet file; empty when the file cannot be read as a cabinet.
-// Blocks that run past the end of the file are cut short where the file ends.
+// The folders of a single cabinet file; empty when the file does not parse as a cabinet or a
+// block runs past its end.
 std::vector<FolderBlocks> readFolderBlocks(const std::string& path);
 
 // The Quantum window bits of a TCOMP value.

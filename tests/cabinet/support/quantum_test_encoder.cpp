@@ -1,4 +1,4 @@
-#include "support/quantum_test_encoder.h"
+#include "quantum_test_encoder.h"
 
 #include <algorithm>
 #include <memory>

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "folder_blocks.h"
 #include "quantum_model.h"
 #include "quantum_tables.h"
-#include "support/folder_blocks.h"
 
 namespace cabinet::testing {
 

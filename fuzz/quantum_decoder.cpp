@@ -1,0 +1,51 @@
+// Fuzzes the Quantum decoder. Input: one byte choosing the window (10..21 bits), then blocks,
+// each a little-endian 16-bit output size (taken modulo 32768, plus 1), a 16-bit input size
+// and that many bytes (fewer if the input ends). Every block is copied to a buffer of exactly
+// its size and decoded into one of exactly its output size, so any access outside shows.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "block_decoder.h"
+
+namespace {
+
+void* heapAlloc(uint32_t size) {
+    return std::malloc(size);
+}
+void heapRelease(void* block) {
+    std::free(block);
+}
+const cabinet::Allocator kHeap{heapAlloc, heapRelease};
+
+// One decoder per window size, reset for every input: large windows cost too much to allocate
+// each time, and it puts reset() under test too.
+cabinet::BlockDecoder* decoderFor(unsigned windowBits) {
+    static cabinet::BlockDecoder* decoders[22] = {};
+    if (!decoders[windowBits])
+        decoders[windowBits] = cabinet::createQuantumDecoder(kHeap, windowBits);
+    return decoders[windowBits];
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    cabinet::BlockDecoder* decoder = decoderFor(10 + data[0] % 12);
+    if (!decoder) return 0;
+    decoder->reset();
+    size_t at = 1;
+    while (size - at >= 4) {
+        uint32_t outSize = ((data[at] | data[at + 1] << 8) % cabinet::kMaxBlockOutput) + 1;
+        uint32_t inSize = data[at + 2] | data[at + 3] << 8;
+        at += 4;
+        if (inSize > size - at) inSize = static_cast<uint32_t>(size - at);
+        std::vector<uint8_t> in(data + at, data + at + inSize);
+        std::vector<uint8_t> out(outSize);
+        at += inSize;
+        if (decoder->decode(in.data(), inSize, out.data(), outSize) != cabinet::DecodeStatus::ok)
+            break;
+    }
+    return 0;
+}
