@@ -155,6 +155,15 @@ typedef struct FDINotification {
 typedef CabHandle(CABINET_CC* FdiNotifyFn)(FDINotificationType type, FDINotification* notification);
 typedef int(CABINET_CC* FdiDecryptFn)(void* decrypt); /* never called: pass null */
 
+/* FDIIsCabinet reads the cabinet header from the start of the open file `handle` and fills
+ * `info`; it neither closes the file nor restores its position.
+ *
+ * FDICopy opens cabinetPath + cabinetName and offers its members in stored order. An output
+ * handle answered to fdintCOPY_FILE is only ever written to: the handler closes it at
+ * fdintCLOSE_FILE_INFO, or itself after FDICopy failed while the member was being written.
+ * A next cabinet that cannot be opened is asked for again (fdie set) a few times at most,
+ * then FDICopy fails with that reason. The context keeps its decoding position between
+ * passes, so a later pass over the same, unchanged cabinet continues inside the folder. */
 CABINET_API FDIContext CABINET_CC FDICreate(FdiAllocFn alloc, FdiFreeFn free, FdiOpenFn open,
                                             FdiReadFn read, FdiWriteFn write, FdiCloseFn close,
                                             FdiSeekFn seek, int cpuType, CabErrorRecord* error);

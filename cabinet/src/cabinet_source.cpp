@@ -45,19 +45,26 @@ int CabinetSource::open(const char* path) {
     close();
     handle_ = io_->open(const_cast<char*>(path), CAB_O_RDONLY | CAB_O_BINARY, CAB_S_IREAD);
     if (handle_ == kNoHandle) return FDIERROR_CABINET_NOT_FOUND;
-    bufferFill_ = 0;
     int error = readDirectory();
     if (error != FDIERROR_NONE) {
         close();
+        bufferFill_ = 0;
         return error;
     }
     computeIdentity(path);
+    // The buffered blocks stay good for the same, unchanged cabinet opened again: a pass that
+    // resumes inside a folder need not read them twice.
+    if (identity_ != bufferIdentity_) bufferFill_ = 0;
     return FDIERROR_NONE;
 }
 
 void CabinetSource::close() {
-    if (handle_ != kNoHandle) io_->close(handle_);
+    if (handle_ != kNoHandle) {
+        io_->close(handle_);
+        bufferIdentity_ = identity_;
+    }
     handle_ = kNoHandle;
+    identity_ = 0;
     if (alloc_) {
         alloc_->deallocate(directory_);
         alloc_->deallocate(folders_);
@@ -67,12 +74,12 @@ void CabinetSource::close() {
     folders_ = nullptr;
     files_ = nullptr;
     directorySize_ = 0;
-    bufferFill_ = 0;
     header_ = CabHeader{};
 }
 
 // Reads the leading bytes of the file, more each time, until the whole directory is in memory.
 int CabinetSource::readDirectory() {
+    filePosition_ = kUnknownPosition;
     size_t want = kFirstDirectoryRead;
     for (;;) {
         alloc_->deallocate(directory_);
@@ -136,6 +143,7 @@ void CabinetSource::computeIdentity(const char* path) {
     uint64_t hash = 0xCBF29CE484222325ull;
     hash = fnv1a(hash, path, std::strlen(path) + 1);
     int32_t size = io_->seek(handle_, 0, kSeekEnd);
+    filePosition_ = kUnknownPosition;
     hash = fnv1a(hash, &size, sizeof size);
     identity_ = fnv1a(hash, directory_, directoryEnd_);
 }
@@ -145,10 +153,19 @@ const uint8_t* CabinetSource::view(uint64_t offset, uint32_t size) {
         return buffer_ + (offset - bufferOffset_);
     if (size > bufferSize_ || offset + size > uint64_t{INT32_MAX}) return nullptr;
     bufferFill_ = 0;
-    if (io_->seek(handle_, static_cast<int32_t>(offset), kSeekSet) != static_cast<int32_t>(offset))
-        return nullptr;
+    // Blocks are read in order, so the file usually stands where the last read ended already.
+    if (offset != filePosition_) {
+        filePosition_ = kUnknownPosition;
+        if (io_->seek(handle_, static_cast<int32_t>(offset), kSeekSet) !=
+            static_cast<int32_t>(offset))
+            return nullptr;
+    }
     uint32_t got = io_->read(handle_, buffer_, bufferSize_);
-    if (got == UINT32_MAX || got > bufferSize_) return nullptr;
+    if (got == UINT32_MAX || got > bufferSize_) {
+        filePosition_ = kUnknownPosition;
+        return nullptr;
+    }
+    filePosition_ = offset + got;
     bufferOffset_ = offset;
     bufferFill_ = got;
     return got >= size ? buffer_ : nullptr;

@@ -55,6 +55,9 @@ private:
     uint32_t bufferSize_ = 0;
     uint64_t bufferOffset_ = 0;
     uint32_t bufferFill_ = 0;
+    uint64_t bufferIdentity_ = 0;  // the cabinet whose bytes the buffer holds
+    static constexpr uint64_t kUnknownPosition = ~uint64_t{0};
+    uint64_t filePosition_ = kUnknownPosition;  // where the handle stands, when known
 
     CabHandle handle_ = kNoHandle;
     uint8_t* directory_ = nullptr;

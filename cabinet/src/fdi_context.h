@@ -18,7 +18,8 @@
 
 namespace cabinet {
 
-constexpr uint32_t kReadBufferSize = 65536;
+// Data blocks are read in pieces this large: few calls into the caller's read callback.
+constexpr uint32_t kReadBufferSize = 262144;
 
 // Where decoding of one folder stands. A folder that runs on into later cabinets of a set is
 // known by its first cabinet and index there and by the cabinet whose blocks are being read.

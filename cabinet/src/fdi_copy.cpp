@@ -217,12 +217,12 @@ private:
             const uint8_t* payload =
                 source->view(cursor.nextBlockOffset + kCabDataHeaderSize, payloadSize);
             if (!payload) return FDIERROR_CORRUPT_CABINET;
+            const uint8_t* data = payload + h.dataReserveSize;
             if (block.checksum != 0 &&
-                dataBlockChecksum(payload, payloadSize, sizes) != block.checksum)
+                dataBlockChecksum(data, block.compressedSize, sizes) != block.checksum)
                 return FDIERROR_CORRUPT_CABINET;
             cursor.nextBlock++;
             cursor.nextBlockOffset += kCabDataHeaderSize + payloadSize;
-            const uint8_t* data = payload + h.dataReserveSize;
 
             if (block.uncompressedSize == 0) {
                 // Only the last block in a cabinet may be split; its rest opens the next one.

@@ -24,6 +24,8 @@ CabHandle CABINET_CC openFile(char* name, int /*flags*/, int /*mode*/) {
         if (!found) return -1;
         std::FILE* file = std::fopen(found->string().c_str(), "rb");
         if (!file) return -1;
+        // The library reads in large pieces of its own: a second buffer would only copy.
+        std::setvbuf(file, nullptr, _IONBF, 0);
         return handleOf(new Stream{file, true, 0});
     } catch (...) {
         return -1;
