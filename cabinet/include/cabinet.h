@@ -177,16 +177,19 @@ CABINET_API CabBool CABINET_CC FDIDestroy(FDIContext context);
 
 #define CAB_MAX_NAME 256
 
-/* CCAB: the cabinet parameters. */
+/* CCAB: the cabinet parameters. The library keeps its own copy; get-next-cabinet receives it
+ * with iCab already counted up and fills in the next cabinet's szCab (and szDisk, szCabPath and
+ * cb when they change); the reserve sizes, setID and cbFolderThresh stay those of FCICreate. */
 typedef struct FCICabInfo {
-    uint32_t cb;             /* largest cabinet size in bytes; 0 = no limit */
-    uint32_t cbFolderThresh; /* a folder is closed once it holds this much compressed data */
-    unsigned int cbReserveCFHeader;
-    unsigned int cbReserveCFFolder;
-    unsigned int cbReserveCFData;
-    int iCab;
+    uint32_t cb;                    /* largest cabinet size in bytes; 0 = no limit (2 GB at most) */
+    uint32_t cbFolderThresh;        /* a folder is closed once it holds this much compressed data
+                                       (checked between members); 0 = no threshold */
+    unsigned int cbReserveCFHeader; /* at most 60000 */
+    unsigned int cbReserveCFFolder; /* at most 255 */
+    unsigned int cbReserveCFData;   /* at most 255 */
+    int iCab;                       /* the cabinet's number, 1 for the first of a set */
     int iDisk;
-    int fFailOnIncompressible;
+    int fFailOnIncompressible; /* fail (FCIERR_MCI_FAIL) when a compressed block does not shrink */
     unsigned short setID;
     char szDisk[CAB_MAX_NAME];
     char szCab[CAB_MAX_NAME];
@@ -195,7 +198,11 @@ typedef struct FCICabInfo {
 
 typedef void* FCIContext; /* HFCI */
 
-/* Status types handed to the status callback. */
+/* Status types handed to the status callback:
+ *   statusFile     per data block compressed: cb1 its compressed, cb2 its uncompressed size
+ *   statusFolder   per folder completed: cb1 = cb2 = the folder's data bytes in the set
+ *   statusCabinet  per cabinet written: cb1 = cb2 = its size in bytes
+ * An answer of -1 aborts the call with FCIERR_USER_ABORT. */
 enum { statusFile = 0, statusFolder = 1, statusCabinet = 2 };
 
 typedef int(CABINET_CC* FciFilePlacedFn)(FCICabInfo* cabInfo, char* name, int32_t size,

@@ -1,7 +1,8 @@
-// Canonical Huffman decoding tables for LZX trees, built from code lengths.
+// Huffman codes of the LZX trees: canonical decoding tables built from code lengths, and the
+// length-limited code construction the encoder uses.
 //
-// One lookup of the top RootBits of the bit buffer answers every code up to RootBits long;
-// longer codes go through a second-level table sized for the longest code under that prefix.
+// Decoding: one lookup of the top RootBits of the bit buffer answers every code up to RootBits
+// long; longer codes go through a second-level table sized for the longest code under that prefix.
 // An entry holds the symbol above bit 8 and the code length below; a link to a second-level
 // table holds its offset above bit 8, kLink and the table's index width.
 #pragma once
@@ -103,5 +104,16 @@ private:
         (1u << RootBits) + (MaxLength > RootBits ? MaxSymbols << (MaxLength - RootBits) : 0);
     uint32_t entries_[kCapacity];
 };
+
+constexpr unsigned kMaxHuffmanSymbols = 656;
+
+// Fills lengths[0..count) with the lengths of an optimal-or-close prefix code for `freq`, no
+// longer than maxLength. The code is always complete and gives at least two symbols a length
+// (unused symbols are padded in when needed), because decoders reject codes that leave part of
+// the code space unused.
+void buildCodeLengths(const uint32_t* freq, unsigned count, unsigned maxLength, uint8_t* lengths);
+
+// Canonical codes for `lengths`: shorter codes first, ties in symbol order.
+void buildCanonicalCodes(const uint8_t* lengths, unsigned count, uint16_t* codes);
 
 }  // namespace cabinet::lzx

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace cabinet::lzx {
@@ -57,5 +58,14 @@ inline constexpr PositionSlotTables kPositionSlots = makePositionSlotTables();
 
 static_assert(kPositionSlots.base[4] == 4 && kPositionSlots.base[36] == 262144);
 static_assert(kPositionSlots.extraBits[49] == 17 && kPositionSlots.base[49] == 1966080);
+
+// The position slot of a formatted offset (offset + 2; 0..2 stand for the repeated offsets).
+inline unsigned positionSlotOf(uint32_t formatted) {
+    if (formatted < 4) return formatted;
+    if (formatted >= kPositionSlots.base[36])
+        return 36 + ((formatted - kPositionSlots.base[36]) >> 17);
+    const unsigned top = static_cast<unsigned>(std::bit_width(formatted)) - 1;
+    return 2 * top + ((formatted >> (top - 1)) & 1);
+}
 
 }  // namespace cabinet::lzx

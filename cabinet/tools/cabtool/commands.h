@@ -18,6 +18,7 @@ struct Command {
 int runList(const Arguments& args);
 int runExtract(const Arguments& args);
 int runTest(const Arguments& args);
+int runCreate(const Arguments& args);
 
 // Prints "cabtool: " followed by the message on stderr.
 void printError(const std::string& message);

@@ -1,4 +1,4 @@
-// cabtool: lists, tests and extracts cabinets through libcabinet.
+// cabtool: lists, tests, extracts and creates cabinets through libcabinet.
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -20,6 +20,11 @@ const Command kCommands[] = {
      " following a set into its next cabinets",
      runExtract},
     {"test", "FILE [MEMBER...]", "decode the members and write nothing", runTest},
+    {"create", "[-z none|mszip|lzx:N] [-f FOLDER_THRESHOLD] [-s MAX_CABINET_SIZE] OUT FILE...",
+     "write the files into the cabinet OUT (compression mszip unless -z says otherwise; sizes in"
+     " bytes, or with k or m), and with -s into a set OUT, then OUT's extension counted up"
+     " (.c01, .c02...), no cabinet larger than MAX_CABINET_SIZE",
+     runCreate},
 };
 
 int usage() {
