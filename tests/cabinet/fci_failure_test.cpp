@@ -122,6 +122,12 @@ INSTANTIATE_TEST_SUITE_P(
                         return f.add(s.good, "g.txt", tcompTYPE_MSZIP);
                     },
                     FCIERR_READ_SRC, false},
+        FailureCase{"incompressible_refused",
+                    [](FciSession& f) { f.parameters.fFailOnIncompressible = 1; },
+                    [](FciSession& f, const Scenario& s) {
+                        return f.add(s.noise, "n.bin", tcompTYPE_MSZIP);
+                    },
+                    FCIERR_MCI_FAIL, false},
         FailureCase{"status_aborts",
                     [](FciSession& f) {
                         f.onStatus = [](const cabtest::StatusEvent& e) {
