@@ -1,0 +1,229 @@
+#include "archive/cab/ab_cab_archive.h"
+
+#include <ostream>
+#include <utility>
+
+#include "archive/cab/ab_code_page.h"
+#include "archive/cab/ab_fci_fdi.h"
+#include "archive/core/ab_exceptions.h"
+#include "archive/core/ab_utils.h"
+
+using namespace pelmora;
+
+namespace {
+
+constexpr uint16_t kNameIsUtf8 = CAB_ATTRIB_NAME_IS_UTF;
+
+// Clears a per-pass field on every way out of the pass.
+template <typename T>
+struct ResetOnExit {
+    T& field;
+    T value;
+    ~ResetOnExit() { field = std::move(value); }
+};
+
+// The caller's output stream as the library sees it: a stream it can only write to.
+class OutputStreamWriter : public TStream {
+public:
+    explicit OutputStreamWriter(std::ostream& out) : FOut(out) {}
+    int32_t Read(void*, int32_t) override { return -1; }
+    int32_t Write(const void* buffer, int32_t count) override {
+        if (count < 0) return -1;
+        FOut.write(static_cast<const char*>(buffer), count);
+        return FOut ? count : -1;
+    }
+    int64_t Seek(int64_t, TSeekOrigin) override { return -1; }
+
+private:
+    std::ostream& FOut;
+};
+
+}  // namespace
+
+TAbCabArchive::TAbCabArchive(const std::u16string& FileName, uint16_t Mode) : TAbArchive() {
+    // No stream is opened: the library opens the cabinet itself, by folder and name.
+    FMode = (Mode & 0xFF00) == 0xFF00 ? 1 : (Mode & 1);
+    FArchiveName = FileName;
+    FCabName = codepage::utf16ToNarrow(NamePart(FileName, NativePathStyle));
+    FCabPath = codepage::utf16ToNarrow(DirectoryPart(FileName, NativePathStyle));
+    WriteSpanningThreshold(0);
+    FFolderThreshold = 0;
+    FItemInProgress = nullptr;
+    FItemProgress = 0;
+}
+
+TAbCabArchive::~TAbCabArchive() {
+    try {
+        CloseCabinetContexts();
+    } catch (...) {
+        // A destructor cannot raise; a progress handler that raises here is not heard.
+    }
+}
+
+void TAbCabArchive::CreateFromStream(std::iostream*, const std::u16string&) {
+    throw EAbCabException(u"TAbCabArchive does not support CreateFromStream");
+}
+
+TAbCabItem* TAbCabArchive::GetItem(int32_t ItemIndex) const {
+    return static_cast<TAbCabItem*>(ItemList().Get(ItemIndex));
+}
+
+void TAbCabArchive::PutItem(int32_t Index, TAbCabItem* Value) {
+    ItemList().Put(Index, Value);
+}
+
+void TAbCabArchive::ReadDirectory() {
+    if (FMode != 0) {
+        CreateWriteContext();
+        return;
+    }
+    FFDIContext = createDecompressionContext(FErrors);
+    if (!FFDIContext) throw EAbFDICreateError();
+    ScanCabinet();
+}
+
+void TAbCabArchive::ScanCabinet() {
+    {
+        TFileStream stream(FArchiveName, TFileOpenMode::ReadShareDenyNone);
+        bool isCabinet;
+        try {
+            isCabinet = pelmora::FDIIsCabinet(FFDIContext, handleOf(stream), &FFDICabInfo) != 0;
+        } catch (...) {
+            CloseCabinetContexts();
+            throw;
+        }
+        if (!isCabinet) {
+            CloseCabinetContexts();
+            throw EAbInvalidCabFile();
+        }
+    }
+    FCabSize = FFDICabInfo.cbCabinet;
+    FFolderCount = FFDICabInfo.cFolders;
+    FFileCount = FFDICabInfo.cFiles;
+    FCurrentCab = FFDICabInfo.iCabinet;
+    FHasPrev = FFDICabInfo.hasprev != 0;
+    FHasNext = FFDICabInfo.hasnext != 0;
+
+    bool listed;
+    try {
+        listed = pelmora::FDICopy(FFDIContext, FCabName.data(), FCabPath.data(), 0, FdiListNotify,
+                                  nullptr, this) != 0;
+    } catch (...) {
+        CloseCabinetContexts();
+        throw;
+    }
+    if (!listed) {
+        CloseCabinetContexts();
+        throw EAbFDICopyError();
+    }
+    bool abort = false;
+    ReportArchiveProgress(100, abort);
+}
+
+void TAbCabArchive::CloseCabinetContexts() {
+    if (FFDIContext) {
+        FDIContext context = std::exchange(FFDIContext, nullptr);
+        pelmora::FDIDestroy(context);
+    }
+    if (FFCIContext) {
+        FCIContext context = std::exchange(FFCIContext, nullptr);
+        closeWriteContext(context);
+    }
+    bool abort = false;
+    ReportArchiveProgress(0, abort);
+}
+
+CabHandle CABINET_CC TAbCabArchive::FdiListNotify(FDINotificationType type,
+                                                  FDINotification* record) {
+    return answerLibrary<CabHandle>(
+        -1, [&] { return static_cast<TAbCabArchive*>(record->pv)->listNotify(type, *record); });
+}
+
+CabHandle TAbCabArchive::listNotify(FDINotificationType type, const FDINotification& record) {
+    switch (type) {
+        case fdintCABINET_INFO:
+            FSetID = record.setID;
+            FCurrentCab = record.iCabinet;
+            FNextCabinet = codepage::narrowToUtf16(record.psz1 ? record.psz1 : "");
+            FNextDisk = codepage::narrowToUtf16(record.psz2 ? record.psz2 : "");
+            return 0;
+        case fdintPARTIAL_FILE:
+        case fdintCOPY_FILE: {
+            auto item = std::make_unique<TAbCabItem>();
+            std::string raw = record.psz1 ? record.psz1 : "";
+            item->SetRawFileName(raw);
+            item->SetFileName((record.attribs & kNameIsUtf8) ? codepage::utf8ToUtf16(raw)
+                                                             : codepage::narrowToUtf16(raw));
+            item->SetUncompressedSize(static_cast<int64_t>(record.cb));
+            item->SetLastModFileDate(record.date);
+            item->SetLastModFileTime(record.time);
+            item->SetExternalFileAttributes(record.attribs);
+            item->SetIsEncrypted(false);
+            item->SetPartialFile(type == fdintPARTIAL_FILE);
+            ItemList().Add(item.release());
+            return 0;  // skip: listing decompresses nothing
+        }
+        default:
+            return 0;
+    }
+}
+
+void TAbCabArchive::ExtractItemToFile(int32_t Index, const std::u16string& UseName) {
+    FItemInProgress = GetItem(Index);
+    ResetOnExit<std::u16string> clearName{FIIPName, u""};
+    FIIPName = UseName;
+    RunExtractionPass();
+}
+
+void TAbCabArchive::ExtractItemToStream(int32_t Index, std::ostream& Stream) {
+    FItemInProgress = GetItem(Index);
+    OutputStreamWriter writer(Stream);
+    ResetOnExit<TStream*> clearStream{FItemStream, nullptr};
+    FItemStream = &writer;
+    RunExtractionPass();
+}
+
+void TAbCabArchive::RunExtractionPass() {
+    // A member the pass did not finish is never put in place: its temporary file goes.
+    struct DiscardUnfinished {
+        std::unique_ptr<PendingOutputFile>& output;
+        ~DiscardUnfinished() { output.reset(); }
+    } discard{FOutput};
+    if (!FFDIContext) {
+        // Opened for writing, or its directory could not be read: nothing to extract from.
+        ReportItemFailure(FItemInProgress, ptExtract, ecCabError, FErrors.ErrorCode);
+        return;
+    }
+    bool copied = pelmora::FDICopy(FFDIContext, FCabName.data(), FCabPath.data(), 0,
+                                   FdiExtractNotify, nullptr, this) != 0;
+    if (!copied) ReportItemFailure(FItemInProgress, ptExtract, ecCabError, FErrors.ErrorCode);
+}
+
+CabHandle CABINET_CC TAbCabArchive::FdiExtractNotify(FDINotificationType type,
+                                                     FDINotification* record) {
+    return answerLibrary<CabHandle>(
+        -1, [&] { return static_cast<TAbCabArchive*>(record->pv)->extractNotify(type, *record); });
+}
+
+CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotification& record) {
+    switch (type) {
+        case fdintCOPY_FILE: {
+            if (!record.psz1 || FItemInProgress->RawFileName() != record.psz1) return 0;
+            if (FIIPName.empty()) return handleOf(*FItemStream);
+            // A second member of the same name replaces the first one's output.
+            FOutput = std::make_unique<PendingOutputFile>(FIIPName);
+            return handleOf(FOutput->Stream());
+        }
+        case fdintCLOSE_FILE_INFO:
+            if (!FIIPName.empty() && FOutput) {
+                FOutput->Commit(record.date, record.time, record.attribs);
+                FOutput.reset();
+            }
+            return 1;
+        case fdintNEXT_CABINET:
+            // The next cabinet is looked for beside this one; nobody is asked for another.
+            return record.fdie == FDIERROR_NONE ? 0 : -1;
+        default:
+            return 0;
+    }
+}
