@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/cab/ab_stream.h"
 #include "archive/components/ab_archive_probes.h"
 #include "archive/components/ab_browse.h"
-#include "archive/cab/ab_stream.h"
 
 namespace {
 
