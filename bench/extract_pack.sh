@@ -5,7 +5,7 @@
 # time, peak memory under 32 MB.
 # Usage: bench/extract_pack.sh [build dir]   (scripts/bench extract_pack)
 set -euo pipefail
-build=${1:-$(cd "$(dirname "$0")/.." && pwd)/build}
+build=$(cd "${1:-$(dirname "$0")/../build}" && pwd)
 extract=$build/bin/pelmora-extract
 cabtool=$build/bin/cabtool
 for tool in "$extract" "$cabtool"; do
