@@ -1,5 +1,7 @@
 #include "archive/cab/ab_code_page.h"
 
+#include "util/utf16_text.h"
+
 namespace pelmora::codepage {
 namespace {
 
@@ -15,25 +17,10 @@ void appendUtf16(std::u16string& out, char32_t cp) {
     }
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Decodes one sequence starting at text[i]; advances i past what it consumed.
+// Decodes one sequence starting at text[i]; advances i past what it consumed. Member names
+// decode differently from util's utf8ToUtf16 on malformed input: a sequence whose continuation
+// bytes are all present is replaced by one U+FFFD as a whole (an overlong form or an encoded
+// surrogate gives one replacement, not one per byte), and so does a truncated sequence.
 char32_t decodeUtf8At(std::string_view text, std::size_t& i) {
     auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;
@@ -71,20 +58,7 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
 }
 
 std::string utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = kReplacement;
-        }
-        appendUtf8(out, c);
-    }
-    return out;
+    return ::utf16ToUtf8(text);
 }
 
 }  // namespace pelmora::codepage

@@ -1,8 +1,11 @@
-// UTF-16 text helpers of the archive code: letter case and conversion to and from UTF-8.
+// UTF-16 text helpers of the archive code: letter case, and (from util) conversion to and from
+// UTF-8.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "util/utf16_text.h"
 
 // The capital of one UTF-16 code unit under the simple Unicode upper-case mapping; the code
 // unit itself when it has none (surrogates always map to themselves).
@@ -16,7 +19,3 @@ inline char16_t asciiUpper(char16_t c) {
 std::u16string upperCaseAscii(std::u16string_view text);
 // Ordinal comparison that ignores the case of the ASCII letters only.
 bool sameTextAscii(std::u16string_view a, std::u16string_view b);
-
-// Unpaired surrogates become U+FFFD; malformed UTF-8 sequences likewise.
-std::string utf16ToUtf8(std::u16string_view text);
-std::u16string utf8ToUtf16(std::string_view text);
