@@ -2,22 +2,43 @@
 
 #include <cstring>
 
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
 namespace cabinet::lzx {
+namespace {
+
+// A hint only: the memory is neither read nor required to exist.
+inline void prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#elif defined(_MSC_VER)
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#endif
+}
+
+}  // namespace
 
 void MatchFinder::attach(uint32_t* head, uint32_t* nodes, unsigned windowBits) {
     head_ = head;
     shortHead_ = head + (size_t{1} << kMatchHashBits);
+    farHead_ = hasFarTable(windowBits) ? shortHead_ + (size_t{1} << kShortMatchHashBits) : nullptr;
+    headEntries_ = headEntries(windowBits);
     nodes_ = nodes;
-    mask_ = (1u << windowBits) - 1;
+    nodeEntries_ = nodeEntries(windowBits);
+    treeMask_ = static_cast<uint32_t>(nodeEntries_ / 2 - 1);
     bias_ = 1u << windowBits;
     // The format allows the window size minus 3, but 7-Zip's extractor mis-copies matches at
     // exactly that distance; one byte less costs nothing and keeps its users safe.
     maxOffset_ = (1u << windowBits) - 4;
+    // A node's slot is taken again one ring later; nothing that old is followed.
+    treeReach_ = treeMask_ < maxOffset_ ? treeMask_ : maxOffset_;
 }
 
 void MatchFinder::clear() {
-    std::memset(head_, 0, sizeof(uint32_t) * headEntries());
-    std::memset(nodes_, 0, sizeof(uint32_t) * 2 * (size_t{mask_} + 1));
+    std::memset(head_, 0, sizeof(uint32_t) * headEntries_);
+    std::memset(nodes_, 0, sizeof(uint32_t) * nodeEntries_);
 }
 
 template <bool kReport>
@@ -29,6 +50,18 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
     const uint32_t limit = niceLength_ < readable ? niceLength_ : readable;
     unsigned count = 0;
     uint32_t best = 2;
+    // The first steps of the next search are memory misses; asking for them now overlaps them
+    // with this search: the table entries two positions ahead, the tree's root node and bytes
+    // one ahead.
+    if (readable >= kFarMatchKey + 2) {
+        prefetch(&head_[hash4(data + 2)]);
+        const uint32_t rootDistance = here + 1 - head_[hash4(data + 1)];
+        if (rootDistance <= treeReach_) {
+            prefetch(&nodes_[2 * ((pos + 1 - rootDistance) & treeMask_)]);
+            prefetch(data + 1 - rootDistance);
+        }
+        if (farHead_) prefetch(&farHead_[hash8(data + 2)]);
+    }
 
     const uint32_t h3 = hash3(data);
     if constexpr (kReport) {
@@ -43,30 +76,41 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
     }
     shortHead_[h3] = here;
 
+    uint32_t farCandidate = 0;
+    if (farHead_ && readable >= kFarMatchKey) {
+        uint32_t& slot = farHead_[hash8(data)];
+        farCandidate = slot;
+        slot = here;
+    }
+
     const uint32_t h = hash4(data);
-    if (readable >= 5) __builtin_prefetch(&head_[hash4(data + 1)]);
     uint32_t candidate = head_[h];
     head_[h] = here;
-    uint32_t* smaller = &nodes_[2 * (pos & mask_)];
+    uint32_t* smaller = &nodes_[2 * (pos & treeMask_)];
     uint32_t* greater = smaller + 1;
     uint32_t smallerLength = 0, greaterLength = 0;
     for (unsigned depth = kReport ? maxDepth_ : insertDepth_;; --depth) {
         const uint32_t distance = here - candidate;
-        if (distance > maxOffset_ || depth == 0) {
+        if (distance > treeReach_ || depth == 0) {
             *smaller = *greater = 0;
             break;
         }
         const uint8_t* match = data - distance;
-        uint32_t* links = &nodes_[2 * (candidate & mask_)];
+        uint32_t* links = &nodes_[2 * (candidate & treeMask_)];
         uint32_t len = smallerLength < greaterLength ? smallerLength : greaterLength;
         len += commonLength(data + len, match + len, limit - len);
         if constexpr (kReport) {
             // The tree vouches for the bytes it skipped only while every search used the same
             // limit; near the end of the input it did not, so a match is checked in full.
-            const uint32_t reported = len < maxLength ? len : maxLength;
+            uint32_t reported = len < maxLength ? len : maxLength;
             if (len > best && best < maxLength &&
                 (limit == niceLength_ || commonLength(data, match, reported) == reported)) {
-                best = len;
+                // The tree stops comparing at its limit; the match itself may go on.
+                if (len >= limit) {
+                    reported +=
+                        commonLength(data + reported, match + reported, maxLength - reported);
+                }
+                best = reported;
                 out[count++] = {reported, distance};
                 if (count == kMaxMatchesPerPosition) best = maxLength;
             }
@@ -87,6 +131,15 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
             greater = &links[0];
             candidate = *greater;
             greaterLength = len;
+        }
+    }
+
+    if constexpr (kReport) {
+        // Only what the trees cannot see; nearer copies were found above.
+        const uint32_t distance = here - farCandidate;
+        if (distance > treeReach_ && distance <= maxOffset_ && best < maxLength) {
+            const uint32_t len = commonLength(data, data - distance, maxLength);
+            if (len > best) out[count++] = {len, distance};
         }
     }
     return count;

@@ -7,6 +7,8 @@ namespace cabinet::lzx {
 namespace {
 
 constexpr uint32_t kUnreached = UINT32_MAX;
+// Positions at each end of a long match that go into the match finder.
+constexpr uint32_t kInsertedEnds = 4;
 
 inline unsigned lengthHeader(uint32_t length) {
     return length - kMinMatch < 7 ? length - kMinMatch : 7;
@@ -120,8 +122,12 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         }
 
         // A long match is taken as it stands: searching inside it rarely pays for its time.
+        // Only its ends go into the match finder; what lies between is found again through
+        // the copy it repeats.
         if (longest >= niceLength) {
             for (uint32_t k = 1; k < longest; ++k) {
+                if (k == kInsertedEnds + 1 && longest > 2 * kInsertedEnds)
+                    k = longest - kInsertedEnds;
                 if (readable - i - k >= 4) finder_->insert(here + k, at + k, readable - i - k);
             }
             i += longest;
