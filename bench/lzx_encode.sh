@@ -18,13 +18,18 @@ if [ ! -s "$work/wallpapers.bin" ]; then
   cat "$work"/wall*.jpg > "$work/wallpapers.bin"
 fi
 
-cpu_seconds() {  # OUTPUT command... -> CPU seconds (user + system) of the command
-  local out=$1 t
+cpu_seconds() {  # OUTPUT command... -> CPU seconds (user + system), the best of three runs
+  local out=$1 t best=""
   shift
-  t=$( { /usr/bin/time -f "%U %S" "$@" > "$out"; } 2>&1 | tail -1)
-  awk -v t="$t" 'BEGIN { split(t, a, " "); printf "%.2f", a[1] + a[2] }'
+  for _ in 1 2 3; do
+    t=$( { /usr/bin/time -f "%U %S" "$@" > "$out"; } 2>&1 | tail -1)
+    best=$(awk -v t="$t" -v b="$best" 'BEGIN { split(t, a, " "); s = a[1] + a[2]
+                                             if (b == "" || s < b) b = s; printf "%.2f", b }')
+  done
+  echo "$best"
 }
 
+# Speeds are the best of three runs each: other work on a shared machine only slows a run.
 printf "%-11s %10s | %10s %6s %7s %7s | %10s %6s | %10s %6s %7s\n" input bytes \
   "LZX:21" ratio "MB/s" "cpuMB/s" MSZIP ratio xz ratio "cpuMB/s"
 for name in text wallpapers; do

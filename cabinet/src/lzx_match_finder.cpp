@@ -34,6 +34,7 @@ void MatchFinder::attach(uint32_t* head, uint32_t* nodes, unsigned windowBits) {
     maxOffset_ = (1u << windowBits) - 4;
     // A node's slot is taken again one ring later; nothing that old is followed.
     treeReach_ = treeMask_ < maxOffset_ ? treeMask_ : maxOffset_;
+    shortReach_ = kShortMatchReach < maxOffset_ ? kShortMatchReach : maxOffset_;
 }
 
 void MatchFinder::clear() {
@@ -66,7 +67,7 @@ unsigned MatchFinder::search(const uint8_t* data, uint32_t pos, uint32_t readabl
     const uint32_t h3 = hash3(data);
     if constexpr (kReport) {
         const uint32_t distance = here - shortHead_[h3];
-        if (distance <= maxOffset_ && maxLength >= 3) {
+        if (distance <= shortReach_ && maxLength >= 3) {
             uint32_t len = commonLength(data, data - distance, maxLength);
             if (len > best) {
                 best = len;

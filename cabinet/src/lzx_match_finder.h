@@ -8,7 +8,7 @@
 //
 // Far: beyond the trees, a table holds the latest position of each eight-byte hash. Text that
 // comes back after a long while mostly comes back as whole lines, which this finds at one
-// probe. A table of three-byte hashes does the same for short matches across the window.
+// probe. A table of three-byte hashes does the same for short matches close by.
 //
 // Entries hold the position plus the window size so that zeroed tables mean "too far back".
 #pragma once
@@ -32,6 +32,8 @@ constexpr unsigned kTreeBits = 18;
 constexpr unsigned kMaxMatchesPerPosition = 64;
 // The far table is probed only where a match is long enough to be worth a far offset.
 constexpr uint32_t kFarMatchKey = 8;
+// A three-byte match pays for its offset only when that offset is short.
+constexpr uint32_t kShortMatchReach = 1u << 16;
 
 class MatchFinder {
 public:
@@ -97,6 +99,7 @@ private:
     size_t nodeEntries_ = 0;
     uint32_t treeMask_ = 0;
     uint32_t treeReach_ = 0;
+    uint32_t shortReach_ = 0;
     uint32_t bias_ = 0;
     uint32_t maxOffset_ = 0;
     unsigned maxDepth_ = 16;
