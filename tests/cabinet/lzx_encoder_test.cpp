@@ -227,6 +227,17 @@ TEST(LzxEncoder, IncompressibleInputGrowsByLessThanHalfAPercent) {
     EXPECT_LE(total, input.size() + input.size() / 200);
 }
 
+// Random data holding one copy of 5000 bytes at the window's far end: whatever the window,
+// the copy is found and coded as a match rather than left as literals.
+TEST(LzxEncoder, FindsACopyAtTheFarEndOfEveryWindow) {
+    for (unsigned bits = lzx::kMinWindowBits; bits <= lzx::kMaxWindowBits; ++bits) {
+        const auto input = farRepeat(bits);
+        size_t total = 0;
+        for (const auto& f : lzxEncode(input, bits)) total += f.data.size();
+        EXPECT_LE(total + 4500, input.size()) << "window bits " << bits;
+    }
+}
+
 TEST(LzxEncoder, RefusesWindowsOutsideTheFormat) {
     for (const unsigned bits : {0u, 14u, 22u, 32u})
         EXPECT_EQ(createLzxEncoder(kHeap, bits), nullptr);
