@@ -12,19 +12,6 @@
 
 namespace {
 
-// The message of whatever the extraction raised.
-std::u16string messageOf(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EGeneralError& known) {
-        return known.Message();
-    } catch (const std::exception& other) {
-        return utf8ToUtf16(other.what());
-    } catch (...) {
-    }
-    return u"Unknown error";
-}
-
 // Creates the pack's folder when it is missing. A folder that cannot be made is not an error
 // here: the extractor then refuses the base directory and the pack fails with its reason.
 void ensureFolder(const std::u16string& folder) {
@@ -73,7 +60,7 @@ void TExtractionRun::DoExtract() {
         } catch (...) {
             // Shutting down: the pack stays queued and nothing more is reported.
             if (FStopRequested()) return;
-            failure = messageOf(std::current_exception());
+            failure = exceptionMessage(std::current_exception());
         }
         finishPack(index - 1, *path, failure.empty() ? nullptr : &failure);
     }

@@ -21,18 +21,6 @@ std::string utf8(const std::u16string& text) {
     return utf16ToUtf8(text);
 }
 
-std::u16string messageOf(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EGeneralError& known) {
-        return known.Message();
-    } catch (const std::exception& other) {
-        return utf8ToUtf16(other.what());
-    } catch (...) {
-    }
-    return u"Unknown error";
-}
-
 // The text of an archive error by its code, for the conditions extraction can meet.
 std::u16string_view archiveMessage(int32_t code) {
     switch (code) {
@@ -146,7 +134,7 @@ int TPackExtraction::Run() {
             }
         } catch (...) {
             FExtracting = false;
-            packFailed(pack, messageOf(std::current_exception()));
+            packFailed(pack, exceptionMessage(std::current_exception()));
         }
     }
     // Lets the last pack go before the summary of the run is final.
@@ -229,7 +217,8 @@ void TPackExtraction::memberFailed(TAbArchiveItem* item, TAbErrorClass errorClas
     // The archive reports a failed member while it handles the error, so the error itself
     // is at hand and says more than its classification.
     const std::exception_ptr live = std::current_exception();
-    const std::u16string reason = live ? messageOf(live) : ItemFailureReason(errorClass, errorCode);
+    const std::u16string reason =
+        live ? exceptionMessage(live) : ItemFailureReason(errorClass, errorCode);
     FBar.Clear();
     FOut << std::flush;
     FErr << kProgram << utf8(FPack) << ": " << (item ? utf8(item->FileName()) : "?") << ": "

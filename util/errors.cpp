@@ -22,6 +22,18 @@ std::u16string systemErrorText(int32_t systemError) {
     return utf8ToUtf16(std::system_category().message(systemError));
 }
 
+std::u16string exceptionMessage(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EGeneralError& known) {
+        return known.Message();
+    } catch (const std::exception& other) {
+        return utf8ToUtf16(other.what());
+    } catch (...) {
+    }
+    return u"Unknown error";
+}
+
 EInOutError::EInOutError(int32_t errorCode) : EInOutError(errorCode, systemErrorText(errorCode)) {}
 
 EInOutError::EInOutError(int32_t errorCode, std::u16string message)

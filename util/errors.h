@@ -94,3 +94,7 @@ public:
 
 // The operating system's text for one of its error numbers, in UTF-16.
 std::u16string systemErrorText(int32_t systemError);
+
+// The message of a caught exception: an EGeneralError's own text, any other exception's
+// what(), or "Unknown error" for something that is not an exception at all.
+std::u16string exceptionMessage(const std::exception_ptr& error);

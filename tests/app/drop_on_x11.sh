@@ -5,29 +5,8 @@
 # Exits 77 (skipped) only when no X server can be started.
 set -euo pipefail
 program=$1 dragger=$2 cabtool=$3
-runtime=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
-
-if ! command -v Xvfb >/dev/null; then echo "SKIPPED: no Xvfb to start an X server"; exit 77; fi
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
-  3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  [ -s "$runtime/display" ] && break
-  sleep 0.1
-done
-number=$(tr -dc 0-9 <"$runtime/display")
-if [ -z "$number" ]; then
-  echo "SKIPPED: the X server did not start"; cat "$runtime/xvfb.log"; exit 77
-fi
-export DISPLAY=:$number
-export XDG_RUNTIME_DIR=$runtime
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/x_server.sh"
+start_x_server || { echo "SKIPPED: no X server could be started"; exit 77; }
 command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/bootstrap installs it)" >&2; exit 1; }
 
 # The packs: pictures in nested folders, one with an upper-case extension, and a file that

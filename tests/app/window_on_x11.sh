@@ -4,27 +4,8 @@
 # doubles. Usage: window_on_x11.sh path/to/pelmora
 set -euo pipefail
 program=$1
-runtime=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
-
-# A free display number: the X server writes the one it took into a file.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
-  3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  [ -s "$runtime/display" ] && break
-  sleep 0.1
-done
-number=$(tr -dc 0-9 <"$runtime/display")
-[ -n "$number" ] || { echo "Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$number
-export XDG_RUNTIME_DIR=$runtime
-unset QT_QPA_PLATFORM
+source "$(dirname "$0")/x_server.sh"
+start_x_server || exit 1
 
 # Waits for the window named Pelmora2.1 and prints "width height" of its client area.
 client_size() {

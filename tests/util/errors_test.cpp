@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -67,5 +68,36 @@ TEST(EGeneralErrorTest, KindsAreCaughtByTheirFamily) {
     EXPECT_THROW(throw EFCreateError(u"a", u"b"), EStreamError);
     EXPECT_THROW(throw EInOutError(5), EGeneralError);
 }
+
+struct CaughtCase {
+    const char* label;
+    std::function<void()> raise;
+    std::u16string message;
+};
+
+class ExceptionMessageTest : public ::testing::TestWithParam<CaughtCase> {};
+
+// Whatever was thrown, the message is readable text: our errors keep their UTF-16 text (no
+// round trip through UTF-8), others give what() decoded from UTF-8.
+TEST_P(ExceptionMessageTest, NamesWhatWasThrown) {
+    std::exception_ptr caught;
+    try {
+        GetParam().raise();
+    } catch (...) {
+        caught = std::current_exception();
+    }
+    ASSERT_TRUE(caught);
+    EXPECT_EQ(exceptionMessage(caught), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ExceptionMessageTest,
+    ::testing::Values(CaughtCase{"OurError", [] { throw EFilerError(u"Zo\u00EB \U0001D11E"); },
+                                 u"Zo\u00EB \U0001D11E"},
+                      CaughtCase{"StandardError",
+                                 [] { throw std::runtime_error("disk \xC3\xBC full"); },
+                                 u"disk \u00FC full"},
+                      CaughtCase{"NotAnException", [] { throw 42; }, u"Unknown error"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
