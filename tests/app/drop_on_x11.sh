@@ -21,24 +21,6 @@ mkdir -p "$packs/stage/DesktopBackground/deeper"
     Autumn.theme DesktopBackground/img1.jpg DesktopBackground/deeper/IMG2.PNG >/dev/null )
 printf 'not a cabinet' >"$packs/Broken.themepack"
 
-# Waits for a window of that name and prints its id.
-window_named() {
-  for _ in $(seq 100); do
-    if id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$id" ]; then
-      echo "$id"; return 0
-    fi
-    sleep 0.1
-  done
-  echo "no window named $1 appeared" >&2
-  return 1
-}
-
-# The centre of a window on the screen: "x y".
-centre_of() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
-}
-
 "$program" >"$runtime/pelmora.log" 2>&1 &
 pids+=($!)
 target=$(window_named Pelmora2.1)
@@ -46,20 +28,7 @@ target=$(window_named Pelmora2.1)
 drag_pid=$!
 pids+=("$drag_pid")
 source_window=$(window_named drag-files)
-read -r sx sy < <(centre_of "$source_window")
-read -r tx ty < <(centre_of "$target")
-
-# Press on the source, move across in steps so both sides see the drag, release on Pelmora.
-xdotool mousemove "$sx" "$sy"
-sleep 0.3
-xdotool mousedown 1
-sleep 0.3
-for step in $(seq 1 10); do
-  xdotool mousemove $((sx + (tx - sx) * step / 10)) $((sy + (ty - sy) * step / 10))
-  sleep 0.1
-done
-sleep 0.3
-xdotool mouseup 1
+drag_from_to "$source_window" "$target"
 if ! wait "$drag_pid"; then
   echo "the drop was not accepted:" >&2
   cat "$runtime/drag.log" "$runtime/pelmora.log" >&2
