@@ -86,18 +86,28 @@ bool TAbArchiveList::holds(const TAbArchiveItem* item) const {
 }
 
 void TAbArchiveList::link(TAbArchiveItem* item) {
-    item->FNameHash = nameHash(item->FileName());
-    const auto bucket = static_cast<int32_t>(item->FNameHash % kBucketCount);
-    item->NextItem = HashTable[static_cast<size_t>(bucket)];
-    item->FBucket = bucket;
-    HashTable[static_cast<size_t>(bucket)] = item;
+    const uint32_t hash = nameHash(item->FileName());
+    const auto bucket = static_cast<size_t>(hash % kBucketCount);
+    // The one step that can fail comes first, so a failure leaves the item unlinked.
+    FBucketItems[bucket].push_back({hash, item});
+    item->NextItem = HashTable[bucket];
+    item->FBucket = static_cast<int32_t>(bucket);
+    HashTable[bucket] = item;
 }
 
 void TAbArchiveList::unlink(TAbArchiveItem* item) {
     if (item->FBucket < 0) return;
-    TAbArchiveItem** slot = &HashTable[static_cast<size_t>(item->FBucket)];
+    const auto bucket = static_cast<size_t>(item->FBucket);
+    TAbArchiveItem** slot = &HashTable[bucket];
     while (*slot != nullptr && *slot != item) slot = &(*slot)->NextItem;
     if (*slot == item) *slot = item->NextItem;
+    std::vector<HashedItem>& items = FBucketItems[bucket];
+    for (auto at = items.begin(); at != items.end(); ++at) {
+        if (at->item == item) {
+            items.erase(at);
+            break;
+        }
+    }
     item->NextItem = nullptr;
     item->FBucket = -1;
 }
@@ -112,7 +122,13 @@ int32_t TAbArchiveList::Add(TAbArchiveItem* aItem) {
     const int32_t index = Count() - 1;
     if (FOwnsItems) {
         aItem->FListIndex = index;
-        link(aItem);
+        try {
+            link(aItem);
+        } catch (...) {
+            FList.pop_back();
+            delete aItem;
+            throw;
+        }
     }
     return index;
 }
@@ -121,6 +137,7 @@ void TAbArchiveList::Clear() {
     std::vector<TAbArchiveItem*> items;
     items.swap(FList);
     HashTable.fill(nullptr);
+    for (std::vector<HashedItem>& bucket : FBucketItems) bucket.clear();
     if (FOwnsItems) {
         for (TAbArchiveItem* item : items) delete item;
     }
@@ -148,25 +165,26 @@ void TAbArchiveList::Put(int32_t Index, TAbArchiveItem* Item) {
     checkIndex(Index);
     TAbArchiveItem* old = FList[static_cast<size_t>(Index)];
     if (old == Item) return;
-    FList[static_cast<size_t>(Index)] = Item;
     if (FOwnsItems) {
+        link(Item);  // first: when it fails, the list is as it was
+        Item->FListIndex = Index;
         unlink(old);
         delete old;
-        Item->FListIndex = Index;
-        link(Item);
     }
+    FList[static_cast<size_t>(Index)] = Item;
 }
 
 template <typename Accept>
 const TAbArchiveItem* TAbArchiveList::findItem(std::u16string_view FN, Accept accept) const {
     if (FOwnsItems) {
-        // Names equal under the ASCII folding have equal hashes, so comparing the hash that
-        // each item keeps from its linking rejects most of the chain without reading names.
+        // Names equal under the ASCII folding have equal hashes, so comparing the hashes kept
+        // beside the bucket's items rejects most of them without reading a name. Newest
+        // first, as the chain runs.
         const uint32_t hash = nameHash(FN);
-        for (const TAbArchiveItem* item = HashTable[hash % kBucketCount]; item != nullptr;
-             item = item->NextItem) {
-            if (item->FNameHash == hash && sameTextAscii(item->FileName(), FN) && accept(item)) {
-                return item;
+        const std::vector<HashedItem>& items = FBucketItems[hash % kBucketCount];
+        for (auto at = items.rbegin(); at != items.rend(); ++at) {
+            if (at->hash == hash && sameTextAscii(at->item->FileName(), FN) && accept(at->item)) {
+                return at->item;
             }
         }
         return nullptr;

@@ -94,7 +94,6 @@ private:
     // index of a hashed item and unlinking it take no scan.
     int32_t FListIndex = -1;
     int32_t FBucket = -1;
-    uint32_t FNameHash = 0;
 };
 
 class TAbArchiveList;
@@ -114,7 +113,9 @@ private:
 
 // The items of one archive in archive order. In owning mode the list frees its items and
 // keeps a 1021-bucket hash over their names; in non-owning mode the hash stays empty.
-// Names compare ignoring the case of the ASCII letters only.
+// Names compare ignoring the case of the ASCII letters only. Beside each bucket's chain the
+// list keeps the bucket's items with their name hashes side by side, so that a lookup reads
+// one short array rather than one scattered item after another.
 class TAbArchiveList {
 public:
     static constexpr int32_t kBucketCount = 1021;
@@ -162,7 +163,14 @@ private:
     template <typename Accept>
     const TAbArchiveItem* findItem(std::u16string_view FN, Accept accept) const;
 
+    struct HashedItem {
+        uint32_t hash;
+        TAbArchiveItem* item;
+    };
+
     std::vector<TAbArchiveItem*> FList;
     bool FOwnsItems;
     std::array<TAbArchiveItem*, kBucketCount> HashTable{};
+    // Each bucket's items in the order they were linked, the chain's order reversed.
+    std::array<std::vector<HashedItem>, kBucketCount> FBucketItems;
 };
