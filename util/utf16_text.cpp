@@ -39,43 +39,40 @@ void appendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-// Decodes one UTF-8 sequence at text[i], advancing i; malformed input yields U+FFFD and
-// consumes one byte so that decoding resynchronises at the next lead byte.
+// Decodes one UTF-8 sequence at text[i], advancing i. Malformed input follows the Unicode
+// practice of replacing each maximal subpart: the longest start of a valid sequence becomes
+// one U+FFFD, and a byte that cannot begin or continue one becomes a U+FFFD of its own. So a
+// truncated sequence gives one replacement, an overlong form or an encoded surrogate one per
+// byte, and decoding picks up again at the first byte that did not fit.
 char32_t decodeUtf8(std::string_view text, size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int length = 0;
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80) return lead;
+    int needed = 0;
     char32_t c = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, minimum = 0x10000;
+    // The range of the second byte: narrower after the leads whose full range would allow
+    // overlong forms (E0, F0), surrogates (ED) or values past U+10FFFF (F4).
+    unsigned char lower = 0x80, upper = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        needed = 1, c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        needed = 2, c = lead & 0x0F;
+        if (lead == 0xE0) lower = 0xA0;
+        if (lead == 0xED) upper = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        needed = 3, c = lead & 0x07;
+        if (lead == 0xF0) lower = 0x90;
+        if (lead == 0xF4) upper = 0x8F;
     } else {
-        ++i;
         return kReplacement;
     }
-    if (i + length > text.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (int k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
+    for (int k = 0; k < needed; ++k) {
+        if (i >= text.size()) return kReplacement;
+        const auto next = static_cast<unsigned char>(text[i]);
+        if (next < lower || next > upper) return kReplacement;
         c = (c << 6) | (next & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || isHighSurrogate(c) || isLowSurrogate(c)) {
+        lower = 0x80, upper = 0xBF;
         ++i;
-        return kReplacement;
     }
-    i += length;
     return c;
 }
 

@@ -72,14 +72,41 @@ INSTANTIATE_TEST_SUITE_P(Texts, Utf16TextTest,
                                            Utf8Case{u"\u20AC", "\xE2\x82\xAC"},
                                            Utf8Case{u"\U0001F600", "\xF0\x9F\x98\x80"}));
 
-TEST(Utf16Text, MalformedInputBecomesReplacementCharacters) {
+TEST(Utf16Text, UnpairedSurrogateBecomesAReplacementCharacter) {
     EXPECT_EQ(utf16ToUtf8(std::u16string{u'a', char16_t(0xD800), u'b'}),
               "a\xEF\xBF\xBD"
               "b");
-    EXPECT_EQ(utf8ToUtf16("a\xC3"), u"a\uFFFD");
-    EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong "/"
-    EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
+
+struct MalformedCase {
+    const char* label;
+    std::string utf8;
+    std::u16string utf16;
+};
+
+class MalformedUtf8Test : public ::testing::TestWithParam<MalformedCase> {};
+
+// Each maximal subpart of an ill-formed sequence becomes one U+FFFD, and decoding goes on at
+// the first byte that did not fit.
+TEST_P(MalformedUtf8Test, BecomesReplacementCharacters) {
+    EXPECT_EQ(utf8ToUtf16(GetParam().utf8), GetParam().utf16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, MalformedUtf8Test,
+    ::testing::Values(MalformedCase{"TruncatedAtTheEnd", "a\xE6\x9D", u"a\uFFFD"},
+                      MalformedCase{"TruncatedBeforeAscii", "\xF0\x9F\x98x", u"\uFFFDx"},
+                      MalformedCase{"TruncatedBeforeALead", "\xC3\xC3\xA9", u"\uFFFD\u00E9"},
+                      MalformedCase{"StrayContinuation", "\x80x", u"\uFFFDx"},
+                      MalformedCase{"OverlongSlash", "\xC0\xAF", u"\uFFFD\uFFFD"},
+                      MalformedCase{"OverlongThreeBytes", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+                      MalformedCase{"EncodedSurrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+                      MalformedCase{"PastTheLastCodePoint", "\xF4\x90\x80\x80",
+                                    u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+                      MalformedCase{"NeverALead", "\xF8\xFFz", u"\uFFFD\uFFFDz"},
+                      MalformedCase{"LargestCodePoint", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+                      MalformedCase{"LastBeforeSurrogates", "\xED\x9F\xBF", u"\uD7FF"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ReadEnvironment, ReadsWholeValuesWithWindowsNameMatching) {
     const std::string longValue(40000, 'v');

@@ -47,16 +47,16 @@ TEST_P(Utf8Test, Decodes) {
     EXPECT_EQ(utf8ToUtf16(GetParam().utf8), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sequences, Utf8Test,
-                         ::testing::Values(Utf8Case{"TwoBytes", "Caf\xC3\xA9", u"Caf\u00E9"},
-                                           Utf8Case{"ThreeBytes", "\xE6\x9D\xB1.jpg",
-                                                    u"\u6771.jpg"},
-                                           Utf8Case{"FourBytes", "\xF0\x9F\x98\x80", u"\U0001F600"},
-                                           Utf8Case{"Truncated", "a\xE6\x9D", u"a\uFFFD"},
-                                           Utf8Case{"Overlong", "\xC0\xAF", u"\uFFFD"},
-                                           Utf8Case{"StrayContinuation", "\x80x", u"\uFFFDx"},
-                                           Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", u"\uFFFD"}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, Utf8Test,
+    ::testing::Values(Utf8Case{"TwoBytes", "Caf\xC3\xA9", u"Caf\u00E9"},
+                      Utf8Case{"ThreeBytes", "\xE6\x9D\xB1.jpg", u"\u6771.jpg"},
+                      Utf8Case{"FourBytes", "\xF0\x9F\x98\x80", u"\U0001F600"},
+                      Utf8Case{"Truncated", "a\xE6\x9D", u"a\uFFFD"},
+                      Utf8Case{"Overlong", "\xC0\xAF", u"\uFFFD\uFFFD"},
+                      Utf8Case{"StrayContinuation", "\x80x", u"\uFFFDx"},
+                      Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Utf8, RoundTripsEveryPlane) {
     std::u16string text = u"a\u00E9\u6771\U0001F600z";
