@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
@@ -14,6 +11,7 @@
 #include "support/folder_blocks.h"
 #include "support/lzx_test_stream.h"
 #include "support/process_output.h"
+#include "support/temp_folder.h"
 #include "support/test_allocator.h"
 
 namespace cabinet {
@@ -135,26 +133,7 @@ bool decodeBlocks(unsigned windowBits, const std::vector<DataBlock>& blocks,
     return decoder && decodeFolder(*decoder, folder, out);
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("lzx_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return file.string();
-    }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
+using cabtest::TempFolder;
 
 // What cabextract extracts from a one-file LZX cabinet made of `blocks`.
 std::vector<uint8_t> cabextractOutput(unsigned windowBits, const std::vector<DataBlock>& blocks) {

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -13,6 +10,7 @@
 #include "support/folder_blocks.h"
 #include "support/process_output.h"
 #include "support/quantum_test_encoder.h"
+#include "support/temp_folder.h"
 #include "support/test_allocator.h"
 
 namespace cabinet {
@@ -111,26 +109,7 @@ std::vector<uint8_t> sampleData(size_t size, uint32_t windowSize, unsigned seed)
     return data;
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("quantum_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return file.string();
-    }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
+using cabtest::TempFolder;
 
 uint16_t quantumCompression(unsigned windowBits) {
     return static_cast<uint16_t>(2 | (4 << 4) | (windowBits << 8));

@@ -36,6 +36,12 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::string TempFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    const std::filesystem::path file = path_ / name;
+    writeFile(file, bytes);
+    return file.string();
+}
+
 std::vector<uint8_t> sampleText(size_t size, uint32_t seed) {
     static const char* const kWords[] = {"cabinet", "folder", "theme", "wallpaper", "block",
                                          "window",  "the",    "of",    "and",       "picture",

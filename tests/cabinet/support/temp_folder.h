@@ -17,6 +17,8 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Writes a file of that name in the folder and answers its path.
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
 
 private:
     std::filesystem::path path_;
