@@ -90,8 +90,8 @@ private:
     bool failed_ = false;
 
     MatchFinder finder_;
-    uint32_t* hashHeads_ = nullptr;
-    uint32_t* hashChain_ = nullptr;
+    uint32_t* hashTables_ = nullptr;
+    uint32_t* treeNodes_ = nullptr;
     Parser parser_;
     Parser::Node* nodes_ = nullptr;
 
@@ -121,8 +121,8 @@ private:
 
 LzxEncoder::~LzxEncoder() {
     alloc_.deallocate(buffer_);
-    alloc_.deallocate(hashHeads_);
-    alloc_.deallocate(hashChain_);
+    alloc_.deallocate(hashTables_);
+    alloc_.deallocate(treeNodes_);
     alloc_.deallocate(nodes_);
     alloc_.deallocate(items_);
     alloc_.deallocate(output_);
@@ -131,9 +131,9 @@ LzxEncoder::~LzxEncoder() {
 
 bool LzxEncoder::allocate(unsigned windowBits) {
     buffer_ = static_cast<uint8_t*>(alloc_.allocate(bufferCapacity_));
-    hashHeads_ = static_cast<uint32_t*>(
+    hashTables_ = static_cast<uint32_t*>(
         alloc_.allocate(sizeof(uint32_t) * MatchFinder::headEntries(windowBits)));
-    hashChain_ = static_cast<uint32_t*>(
+    treeNodes_ = static_cast<uint32_t*>(
         alloc_.allocate(sizeof(uint32_t) * MatchFinder::nodeEntries(windowBits)));
     nodes_ = static_cast<Parser::Node*>(alloc_.allocate(sizeof(Parser::Node) * (kFrameSize + 1)));
     items_ = static_cast<Item*>(alloc_.allocate(sizeof(Item) * kSegmentSize));
@@ -141,11 +141,11 @@ bool LzxEncoder::allocate(unsigned windowBits) {
     output_ = static_cast<uint8_t*>(alloc_.allocate(outputCapacity_));
     frameCapacity_ = 2 * kSegmentFrames;
     frames_ = static_cast<FrameRecord*>(alloc_.allocate(sizeof(FrameRecord) * frameCapacity_));
-    if (!buffer_ || !hashHeads_ || !hashChain_ || !nodes_ || !items_ || !output_ || !frames_) {
+    if (!buffer_ || !hashTables_ || !treeNodes_ || !nodes_ || !items_ || !output_ || !frames_) {
         return false;
     }
-    finder_.attach(hashHeads_, hashChain_, windowBits);
-    parser_.niceLength = kTakenLength;
+    finder_.attach(hashTables_, treeNodes_, windowBits);
+    parser_.takenLength = kTakenLength;
     parser_.attach(nodes_, &finder_, mainSymbols_);
     reset();
     return true;

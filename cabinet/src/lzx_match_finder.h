@@ -30,7 +30,7 @@ constexpr unsigned kShortMatchHashBits = 14;
 constexpr unsigned kFarMatchHashBits = 20;
 constexpr unsigned kTreeBits = 18;
 constexpr unsigned kMaxMatchesPerPosition = 64;
-// The far table is probed only where a match is long enough to be worth a far offset.
+// The far table is keyed on this many bytes: shorter matches rarely pay for a far offset.
 constexpr uint32_t kFarMatchKey = 8;
 // A three-byte match pays for its offset only when that offset is short.
 constexpr uint32_t kShortMatchReach = 1u << 16;

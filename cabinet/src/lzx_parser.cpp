@@ -124,7 +124,7 @@ uint32_t Parser::parseFrame(const uint8_t* frame, uint32_t pos, uint32_t size, u
         // A long match is taken as it stands: searching inside it rarely pays for its time.
         // Only its ends go into the match finder; what lies between is found again through
         // the copy it repeats.
-        if (longest >= niceLength) {
+        if (longest >= takenLength) {
             for (uint32_t k = 1; k < longest; ++k) {
                 if (k == kInsertedEnds + 1 && longest > 2 * kInsertedEnds)
                     k = longest - kInsertedEnds;

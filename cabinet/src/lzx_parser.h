@@ -45,7 +45,8 @@ public:
     // The price in bits of the last frame's path, by the model it was parsed with.
     uint32_t lastCost() const { return lastCost_; }
 
-    unsigned niceLength = 48;
+    // A match at least this long is taken without searching the positions inside it.
+    unsigned takenLength = 24;
 
 private:
     Node* nodes_ = nullptr;
