@@ -166,7 +166,12 @@ void TAbArchiveList::Put(int32_t Index, TAbArchiveItem* Item) {
     TAbArchiveItem* old = FList[static_cast<size_t>(Index)];
     if (old == Item) return;
     if (FOwnsItems) {
-        link(Item);  // first: when it fails, the list is as it was
+        try {
+            link(Item);  // first: when it fails, the list is as it was
+        } catch (...) {
+            delete Item;
+            throw;
+        }
         Item->FListIndex = Index;
         unlink(old);
         delete old;

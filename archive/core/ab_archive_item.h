@@ -136,7 +136,8 @@ public:
     // Is there an item of that name whose action is not aaDelete?
     bool IsActiveDupe(std::u16string_view FN) const;
     TAbArchiveItem* Get(int32_t Index) const;
-    // Replaces (and in owning mode frees) the item at Index.
+    // Replaces (and in owning mode frees) the item at Index. An owning list takes the new
+    // item over, also when replacing fails.
     void Put(int32_t Index, TAbArchiveItem* Item);
     TAbArchiveItem* Items(int32_t Index) const { return Get(Index); }
     TAbArchiveItem* operator[](int32_t Index) const { return Get(Index); }
