@@ -28,9 +28,18 @@ check() {
   local pid=$!
   pids+=("$pid")
   local size
-  size=$(client_size)
+  if ! size=$(client_size); then
+    cat "$runtime/pelmora.log" >&2
+    return 1
+  fi
   kill "$pid"
   wait "$pid" 2>/dev/null || true
+  # The server drops the window once it sees the connection close; the next check must not
+  # measure the old one.
+  for _ in $(seq 50); do
+    xwininfo -name Pelmora2.1 >/dev/null 2>&1 || break
+    sleep 0.1
+  done
   if [ "$size" != "$expected" ]; then
     echo "client area at scale $scale: $size, expected $expected" >&2
     cat "$runtime/pelmora.log" >&2

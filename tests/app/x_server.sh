@@ -15,8 +15,10 @@ start_x_server() {
     echo "no Xvfb to start an X server" >&2
     return 1
   fi
-  # A free display number: the X server writes the one it took into a file.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
+  # A free display number: the X server writes the one it took into a file. Without
+  # -noreset the server resets when its last client leaves, and a program started in that
+  # moment cannot connect.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset \
     3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
   pids+=($!)
   for _ in $(seq 200); do
