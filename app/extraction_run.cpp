@@ -96,7 +96,7 @@ void TExtractionRun::finishPack(size_t index, const std::u16string& path,
              std::exchange(FMemberFailures, {})});
         FFailures = std::move(failures);
     }
-    const TRunReport done{TRunReport::TKind::rkPackDone, iPos, sName, failed, FFailures};
+    TRunReport done{TRunReport::TKind::rkPackDone, iPos, sName, failed, FFailures};
     bool drained = false;
     FQueue.WithLock([&](std::vector<std::u16string>& entries) {
         // Only the run removes entries, so the pack is still at its index; the check keeps a
@@ -106,14 +106,14 @@ void TExtractionRun::finishPack(size_t index, const std::u16string& path,
         }
         drained = entries.empty();
     });
-    // Posted after the removal, so the display finds the queue empty when this was the last.
-    FDisplay.Post(done);
+    done.QueueDrained = drained;
+    FDisplay.Post(std::move(done));
     if (drained) FFailures = std::make_shared<const std::vector<TPackFailure>>();
 }
 
 void TExtractionRun::ArchiveProgress(uint8_t Progress, bool& Abort) {
     iPos = Progress;
-    FDisplay.Post({TRunReport::TKind::rkProgress, iPos, sName, false, FFailures});
+    FDisplay.Post({TRunReport::TKind::rkProgress, iPos, sName, false, FFailures, false});
     Abort = FStopRequested();
 }
 

@@ -46,6 +46,10 @@ struct TRunReport {
     bool Failed = false;
     // The packs of this run that failed so far, for the text shown once the queue is empty.
     TPackFailures Failures;
+    // Set on rkPackDone when the queue was empty once the pack had left it. The display
+    // may apply a report long after the run has moved on, so the report says how things
+    // stood, rather than the display looking at the queue as it is by then.
+    bool QueueDrained = false;
 };
 
 // Receives the run's reports on the run's thread, in the order they are issued. An

@@ -256,10 +256,10 @@ void TForm1::applyReport(const TRunReport& report) {
             }
             break;
     }
-    if (lst->IsEmpty()) {
+    if (report.QueueDrained) {
         showCompletion(report.Failures);
         // Once the queue is done the bar is full, also when its last pack failed.
-        if (report.Kind == TRunReport::TKind::rkPackDone) ProgressBar1->setValue(100);
+        ProgressBar1->setValue(100);
     }
 }
 

@@ -162,10 +162,13 @@ void ExtractionRunTest::walksFromTheLastQueuedPackToTheFirst() {
     }
     rig.run.DoExtract();
     QStringList done;
-    for (const QString& word : rig.display.TakeWords()) {
-        if (word.startsWith("D ")) done << word;
+    for (const auto& report : rig.display.Take()) {
+        // Only the pack that leaves the queue empty says so.
+        if (report.Kind == TRunReport::TKind::rkPackDone) {
+            done << word(report) + (report.QueueDrained ? " drained" : "");
+        }
     }
-    QCOMPARE(done, QStringList({"D C", "D B", "D A"}));
+    QCOMPARE(done, QStringList({"D C", "D B", "D A drained"}));
     QCOMPARE(rig.queue.Count(), size_t{0});
 }
 
@@ -255,6 +258,7 @@ void ExtractionRunTest::membersThatFailMakeTheirPackFail() {
     const auto reports = rig.display.Take();
     QVERIFY(!reports.empty());
     QCOMPARE(word(reports.back()), QStringLiteral("F Damaged"));
+    QVERIFY(reports.back().QueueDrained);
     QCOMPARE(rig.queue.Count(), size_t{0});
     QVERIFY(reports.back().Failures);
     QCOMPARE(reports.back().Failures->size(), size_t{1});
