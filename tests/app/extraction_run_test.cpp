@@ -235,11 +235,7 @@ void ExtractionRunTest::failedPacksLeaveTheQueueAndTheRunGoesOn() {
 }
 
 void ExtractionRunTest::membersThatFailMakeTheirPackFail_data() {
-    QTest::addColumn<MemberFault>("fault");
-    QTest::newRow("damaged data") << MemberFault::DamagedData;
-    QTest::newRow("damaged codec structure, checksum matching")
-        << MemberFault::DamagedCodecStructure;
-    QTest::newRow("a folder where a member goes") << MemberFault::FolderInTheWay;
+    packmaker::addMemberFaultRows();
 }
 
 void ExtractionRunTest::membersThatFailMakeTheirPackFail() {

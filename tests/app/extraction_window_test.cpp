@@ -164,11 +164,7 @@ void ExtractionWindowTest::failedPacksAreNamedAndTheOthersExtracted() {
 }
 
 void ExtractionWindowTest::packsWithFailedMembersEndInTheFailureLabel_data() {
-    QTest::addColumn<MemberFault>("fault");
-    QTest::newRow("damaged data") << MemberFault::DamagedData;
-    QTest::newRow("damaged codec structure, checksum matching")
-        << MemberFault::DamagedCodecStructure;
-    QTest::newRow("a folder where a member goes") << MemberFault::FolderInTheWay;
+    packmaker::addMemberFaultRows();
 }
 
 void ExtractionWindowTest::packsWithFailedMembersEndInTheFailureLabel() {

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QtEndian>
 #include <cstdint>
 #include <utility>
@@ -122,7 +123,16 @@ enum class MemberFault {
     FolderInTheWay,         // a folder stands where a member's file must go
 };
 
-// A pack of three pictures, img0.jpg to img2.jpg, whose target folder is `target`.
+// One row per fault, in the column "fault", for tests that take every one.
+inline void addMemberFaultRows() {
+    QTest::addColumn<MemberFault>("fault");
+    QTest::newRow("damaged data") << MemberFault::DamagedData;
+    QTest::newRow("damaged codec structure, checksum matching")
+        << MemberFault::DamagedCodecStructure;
+    QTest::newRow("a folder where a member goes") << MemberFault::FolderInTheWay;
+}
+
+// The members of a pack made to fail in part (img0.jpg to img2.jpg), and which must fail.
 struct FailingPack {
     std::vector<Member> members;
     QStringList failing;  // the members that cannot come out, in pack order
