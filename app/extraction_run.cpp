@@ -1,8 +1,11 @@
 #include "app/extraction_run.h"
 
 #include <exception>
+#include <utility>
 
+#include "app/member_failure_reason.h"
 #include "archive/components/ab_cab_extractor.h"
+#include "archive/core/ab_archive_item.h"
 #include "archive/core/ab_exceptions.h"
 #include "archive/core/ab_file_system.h"
 #include "util/common_func.h"
@@ -54,20 +57,21 @@ void TExtractionRun::DoExtract() {
     for (size_t index = count; index > 0 && !FStopRequested(); --index) {
         const auto path = FQueue.Item(index - 1);
         if (!path) continue;
-        std::u16string failure;
+        std::optional<std::u16string> packError;
         try {
             extractPack(*path);
         } catch (...) {
             // Shutting down: the pack stays queued and nothing more is reported.
             if (FStopRequested()) return;
-            failure = exceptionMessage(std::current_exception());
+            packError = exceptionMessage(std::current_exception());
         }
-        finishPack(index - 1, *path, failure.empty() ? nullptr : &failure);
+        finishPack(index - 1, *path, packError);
     }
 }
 
 void TExtractionRun::extractPack(const std::u16string& path) {
     sName = ExtractBaseName(path);
+    FMemberFailures.clear();
     const std::u16string target = PackTargetFolder(path);
     ensureFolder(target);
     FExtractor.SetBaseDirectory(target);
@@ -82,14 +86,17 @@ void TExtractionRun::extractPack(const std::u16string& path) {
 }
 
 void TExtractionRun::finishPack(size_t index, const std::u16string& path,
-                                const std::u16string* failure) {
-    if (failure) {
+                                const std::optional<std::u16string>& packError) {
+    // A pack that left members behind has failed as surely as one that could not be opened.
+    const bool failed = packError || !FMemberFailures.empty();
+    if (failed) {
         auto failures = std::make_shared<std::vector<TPackFailure>>(*FFailures);
-        failures->push_back({path, *failure});
+        failures->push_back(
+            {path, packError ? *packError : StatusText::MembersFailed(FMemberFailures.size()),
+             std::exchange(FMemberFailures, {})});
         FFailures = std::move(failures);
     }
-    const TRunReport done{TRunReport::TKind::rkPackDone, iPos, sName, failure != nullptr,
-                          FFailures};
+    TRunReport done{TRunReport::TKind::rkPackDone, iPos, sName, failed, FFailures};
     bool drained = false;
     FQueue.WithLock([&](std::vector<std::u16string>& entries) {
         // Only the run removes entries, so the pack is still at its index; the check keeps a
@@ -99,15 +106,22 @@ void TExtractionRun::finishPack(size_t index, const std::u16string& path,
         }
         drained = entries.empty();
     });
-    // Posted after the removal, so the display finds the queue empty when this was the last.
-    FDisplay.Post(done);
+    done.QueueDrained = drained;
+    FDisplay.Post(std::move(done));
     if (drained) FFailures = std::make_shared<const std::vector<TPackFailure>>();
 }
 
 void TExtractionRun::ArchiveProgress(uint8_t Progress, bool& Abort) {
     iPos = Progress;
-    FDisplay.Post({TRunReport::TKind::rkProgress, iPos, sName, false, FFailures});
+    FDisplay.Post({TRunReport::TKind::rkProgress, iPos, sName, false, FFailures, false});
     Abort = FStopRequested();
+}
+
+void TExtractionRun::ProcessItemFailure(const TAbArchiveItem* Item, TAbErrorClass ErrorClass,
+                                        int32_t ErrorCode) {
+    FMemberFailures.push_back(
+        {Item ? Item->FileName() : std::u16string(),
+         MemberFailureReason(ErrorClass, ErrorCode, std::current_exception())});
 }
 
 namespace StatusText {
@@ -126,11 +140,19 @@ std::u16string Complete(size_t failures) {
     return u"Complete! " + utf8ToUtf16(std::to_string(failures)) + u" packs failed";
 }
 
+std::u16string MembersFailed(size_t failures) {
+    return utf8ToUtf16(std::to_string(failures)) + (failures == 1 ? u" member" : u" members") +
+           u" failed";
+}
+
 std::u16string FailureList(const std::vector<TPackFailure>& failures) {
     std::u16string text;
     for (const auto& failure : failures) {
         if (!text.empty()) text += u'\n';
         text += failure.Pack + u": " + failure.Message;
+        for (const auto& member : failure.Members) {
+            text += u"\n    " + member.Member + u": " + member.Message;
+        }
     }
     return text;
 }

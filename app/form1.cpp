@@ -137,6 +137,11 @@ void TForm1::FormCreate() {
         [this](TComponent& Sender, uint8_t Progress, bool& Abort) {
             AbCabExtractor1ArchiveProgress(Sender, Progress, Abort);
         });
+    AbCabExtractor1->SetOnProcessItemFailure([this](TComponent& Sender, TAbArchiveItem* Item,
+                                                    TAbProcessType ProcessType,
+                                                    TAbErrorClass ErrorClass, int32_t ErrorCode) {
+        AbCabExtractor1ProcessItemFailure(Sender, Item, ProcessType, ErrorClass, ErrorCode);
+    });
     FRun =
         std::make_unique<TExtractionRun>(*lst, *AbCabExtractor1, static_cast<IRunDisplay&>(*this),
                                          [this] { return FWorker->StopRequested(); });
@@ -153,6 +158,7 @@ void TForm1::FormDestroy() {
     FWorker->Stop();
     // Releasing the last pack's archive reports 0% once more: nobody must hear it.
     AbCabExtractor1->SetOnArchiveProgress({});
+    AbCabExtractor1->SetOnProcessItemFailure({});
     AbCabExtractor1.reset();
     FRun.reset();
     lst->Clear();
@@ -198,6 +204,12 @@ void TForm1::AbCabExtractor1ArchiveProgress(TComponent& /*Sender*/, uint8_t Prog
     FRun->ArchiveProgress(Progress, Abort);
 }
 
+void TForm1::AbCabExtractor1ProcessItemFailure(TComponent& /*Sender*/, TAbArchiveItem* Item,
+                                               TAbProcessType /*ProcessType*/,
+                                               TAbErrorClass ErrorClass, int32_t ErrorCode) {
+    FRun->ProcessItemFailure(Item, ErrorClass, ErrorCode);
+}
+
 void TForm1::Post(TRunReport report) {
     {
         std::lock_guard lock(FReportsLock);
@@ -222,6 +234,11 @@ void TForm1::applyPostedReports() {
 }
 
 void TForm1::DoProgress(const TRunReport& report) {
+    applyReport(report);
+    emit statusShown(lblDoExtract->text());
+}
+
+void TForm1::applyReport(const TRunReport& report) {
     lblDoExtract->setToolTip(QString());
     switch (report.Kind) {
         case TRunReport::TKind::rkReset:
@@ -239,10 +256,10 @@ void TForm1::DoProgress(const TRunReport& report) {
             }
             break;
     }
-    if (lst->IsEmpty()) {
+    if (report.QueueDrained) {
         showCompletion(report.Failures);
         // Once the queue is done the bar is full, also when its last pack failed.
-        if (report.Kind == TRunReport::TKind::rkPackDone) ProgressBar1->setValue(100);
+        ProgressBar1->setValue(100);
     }
 }
 

@@ -80,6 +80,11 @@ public:
     void DoExtract();
     // The extractor's progress handler, on the worker thread: hands the report to the window.
     void AbCabExtractor1ArchiveProgress(TComponent& Sender, uint8_t Progress, bool& Abort);
+    // The extractor's item-failure handler, on the worker thread: the run notes the member,
+    // and its pack ends as failed.
+    void AbCabExtractor1ProcessItemFailure(TComponent& Sender, TAbArchiveItem* Item,
+                                           TAbProcessType ProcessType, TAbErrorClass ErrorClass,
+                                           int32_t ErrorCode);
     // Applies one report of the run to the progress bar and the status label (UI thread).
     void DoProgress(const TRunReport& report);
 
@@ -90,6 +95,9 @@ public:
 signals:
     // Emitted by StartExtractionRun, once per run requested.
     void extractionRunStarted();
+    // Emitted each time a report of the run has been applied, with the status label's text
+    // then: the texts the user saw, one by one, however quickly they followed each other.
+    void statusShown(const QString& text);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -103,6 +111,7 @@ private:
     void FormDestroy();
     void buildControls();
     void buildMenu();
+    void applyReport(const TRunReport& report);
     void showCompletion(const TPackFailures& failures);
     // Hands a report of the run to the UI thread; called on the worker thread.
     void Post(TRunReport report) override;

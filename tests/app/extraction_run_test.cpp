@@ -1,21 +1,27 @@
 // The extraction run without the window: the reports it issues and their order, the walk
-// from the last queued pack to the first, failed packs leaving the queue, stopping, and 200
-// drops on the queue while one worker drains it.
+// from the last queued pack to the first, failed packs leaving the queue, packs whose members
+// fail counting as failed, stopping, and 200 drops on the queue while one worker drains it.
 #include "app/extraction_run.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "app/member_failure_reason.h"
 #include "app/pack_queue.h"
 #include "app/run_worker.h"
+#include "archive/cab/ab_fci_fdi.h"
 #include "archive/components/ab_cab_extractor.h"
 #include "pack_maker.h"
+#include "util/errors.h"
 
 using packmaker::Member;
+using packmaker::MemberFault;
 
 namespace {
 
@@ -74,8 +80,14 @@ struct RunRig {
         extractor.SetOnArchiveProgress([this](TComponent&, uint8_t progress, bool& abort) {
             run.ArchiveProgress(progress, abort);
         });
+        extractor.SetOnProcessItemFailure(
+            [this](TComponent&, TAbArchiveItem* item, TAbProcessType, TAbErrorClass errorClass,
+                   int32_t errorCode) { run.ProcessItemFailure(item, errorClass, errorCode); });
     }
-    ~RunRig() { extractor.SetOnArchiveProgress({}); }
+    ~RunRig() {
+        extractor.SetOnArchiveProgress({});
+        extractor.SetOnProcessItemFailure({});
+    }
     void admit(const QString& path) { QVERIFY(queue.Addtolst(path.toStdU16String())); }
 };
 
@@ -85,6 +97,19 @@ const std::vector<Member> kAutumn = {
     {"DesktopBackground/img2.PNG", "two"},
     {"DesktopBackground/deeper/IMG3.JPG", "three"},
 };
+
+// Whether a failed member's reason says what went wrong for that kind of fault.
+bool reasonFits(MemberFault fault, const QString& reason, const QString& target) {
+    if (fault == MemberFault::FolderInTheWay) {
+        bool fits = reason.startsWith("Cannot create file \"" + target);
+#ifndef _WIN32
+        fits = fits && reason.endsWith(QString::fromStdU16String(systemErrorText(EISDIR)));
+#endif
+        return fits;
+    }
+    return reason == QString::fromStdU16String(CabinetErrorText(FDIERROR_CORRUPT_CABINET)) ||
+           reason == QString::fromStdU16String(CabinetErrorText(FDIERROR_MDI_FAIL));
+}
 
 }  // namespace
 
@@ -96,6 +121,9 @@ private slots:
     void walksFromTheLastQueuedPackToTheFirst();
     void packsAdmittedDuringARunWaitForTheNext();
     void failedPacksLeaveTheQueueAndTheRunGoesOn();
+    void membersThatFailMakeTheirPackFail_data();
+    void membersThatFailMakeTheirPackFail();
+    void memberFailureReasons();
     void stopAbortsThePackInHandAndKeepsItQueued();
     void folderAndTextHelpers_data();
     void folderAndTextHelpers();
@@ -134,10 +162,13 @@ void ExtractionRunTest::walksFromTheLastQueuedPackToTheFirst() {
     }
     rig.run.DoExtract();
     QStringList done;
-    for (const QString& word : rig.display.TakeWords()) {
-        if (word.startsWith("D ")) done << word;
+    for (const auto& report : rig.display.Take()) {
+        // Only the pack that leaves the queue empty says so.
+        if (report.Kind == TRunReport::TKind::rkPackDone) {
+            done << word(report) + (report.QueueDrained ? " drained" : "");
+        }
     }
-    QCOMPARE(done, QStringList({"D C", "D B", "D A"}));
+    QCOMPARE(done, QStringList({"D C", "D B", "D A drained"}));
     QCOMPARE(rig.queue.Count(), size_t{0});
 }
 
@@ -188,9 +219,9 @@ void ExtractionRunTest::failedPacksLeaveTheQueueAndTheRunGoesOn() {
     QCOMPARE(packmaker::readFile(scratch.filePath("A/a.jpg")), QByteArray("a"));
     QCOMPARE(packmaker::readFile(scratch.filePath("C/c.png")), QByteArray("c"));
     const std::vector<TPackFailure> expected{
-        {empty.toStdU16String(), u"Invalid file - not a cabinet file"},
-        {missing.toStdU16String(), u"File not found"},
-        {broken.toStdU16String(), u"Invalid file - not a cabinet file"},
+        {empty.toStdU16String(), u"Invalid file - not a cabinet file", {}},
+        {missing.toStdU16String(), u"File not found", {}},
+        {broken.toStdU16String(), u"Invalid file - not a cabinet file", {}},
     };
     QVERIFY(reports.back().Failures);
     QCOMPARE(*reports.back().Failures, expected);
@@ -201,6 +232,67 @@ void ExtractionRunTest::failedPacksLeaveTheQueueAndTheRunGoesOn() {
     const auto next = rig.display.Take();
     QVERIFY(!next.empty() && next.back().Failures);
     QVERIFY(next.back().Failures->empty());
+}
+
+void ExtractionRunTest::membersThatFailMakeTheirPackFail_data() {
+    packmaker::addMemberFaultRows();
+}
+
+void ExtractionRunTest::membersThatFailMakeTheirPackFail() {
+    QFETCH(MemberFault, fault);
+    QTemporaryDir scratch;
+    const QString pack = scratch.filePath("Damaged.themepack");
+    const QString target = scratch.filePath("Damaged");
+    const packmaker::FailingPack made = packmaker::makeFailingPack(pack, target, fault);
+    QVERIFY(!made.failing.isEmpty());
+    RunRig rig;
+    rig.admit(pack);
+
+    rig.run.DoExtract();
+
+    // The pack leaves the queue as failed, naming each member that did not come out.
+    const auto reports = rig.display.Take();
+    QVERIFY(!reports.empty());
+    QCOMPARE(word(reports.back()), QStringLiteral("F Damaged"));
+    QVERIFY(reports.back().QueueDrained);
+    QCOMPARE(rig.queue.Count(), size_t{0});
+    QVERIFY(reports.back().Failures);
+    QCOMPARE(reports.back().Failures->size(), size_t{1});
+    const TPackFailure& failure = reports.back().Failures->front();
+    QCOMPARE(failure.Pack, pack.toStdU16String());
+    QCOMPARE(failure.Message, StatusText::MembersFailed(made.failing.size()));
+    QStringList failed;
+    for (const TMemberFailure& member : failure.Members) {
+        failed << QString::fromStdU16String(member.Member);
+        const QString reason = QString::fromStdU16String(member.Message);
+        QVERIFY2(reasonFits(fault, reason, target), qPrintable(reason));
+    }
+    QCOMPARE(failed, made.failing);
+
+    // The other members came out whole, and a failed one left nothing behind.
+    QStringList written;
+    for (const Member& member : made.members) {
+        if (made.failing.contains(member.storedName)) continue;
+        written << member.storedName;
+        QCOMPARE(packmaker::readFile(target + "/" + member.storedName), member.content);
+    }
+    QCOMPARE(packmaker::filesUnder(target), written);
+}
+
+void ExtractionRunTest::memberFailureReasons() {
+    // Every code of the cabinet library has a sentence of its own, not a number.
+    QSet<QString> sentences;
+    for (int32_t code = FDIERROR_CABINET_NOT_FOUND; code <= FDIERROR_EOF; ++code) {
+        const QString text = QString::fromStdU16String(MemberFailureReason(ecCabError, code, {}));
+        QVERIFY2(!text.contains(QString::number(code)), qPrintable(text));
+        sentences.insert(text);
+    }
+    QCOMPARE(sentences.size(), FDIERROR_EOF - FDIERROR_CABINET_NOT_FOUND + 1);
+    // A system error is the system's own text; an error at hand says more than its class.
+    QCOMPARE(MemberFailureReason(ecInOutError, ENOSPC, {}), systemErrorText(ENOSPC));
+    const auto live = std::make_exception_ptr(EFCreateError(u"/t/a.jpg", ENOSPC));
+    QCOMPARE(MemberFailureReason(ecFileCreateError, 0, live),
+             u"Cannot create file \"/t/a.jpg\". " + systemErrorText(ENOSPC));
 }
 
 void ExtractionRunTest::stopAbortsThePackInHandAndKeepsItQueued() {
@@ -244,8 +336,15 @@ void ExtractionRunTest::folderAndTextHelpers() {
     QCOMPARE(StatusText::Complete(0), u"Complete!");
     QCOMPARE(StatusText::Complete(1), u"Complete! 1 pack failed");
     QCOMPARE(StatusText::Complete(3), u"Complete! 3 packs failed");
-    QCOMPARE(StatusText::FailureList({{u"/p/A.themepack", u"why"}, {u"/p/B.themepack", u"how"}}),
-             u"/p/A.themepack: why\n/p/B.themepack: how");
+    QCOMPARE(StatusText::MembersFailed(1), u"1 member failed");
+    QCOMPARE(StatusText::MembersFailed(2), u"2 members failed");
+    QCOMPARE(
+        StatusText::FailureList(
+            {{u"/p/A.themepack", u"why", {}},
+             {u"/p/B.themepack", u"2 members failed", {{u"b1.jpg", u"how"}, {u"b2.png", u"when"}}},
+             {u"/p/C.themepack", u"what", {}}}),
+        u"/p/A.themepack: why\n/p/B.themepack: 2 members failed\n    b1.jpg: how\n"
+        u"    b2.png: when\n/p/C.themepack: what");
 }
 
 void ExtractionRunTest::twoHundredDropsWhileRunsAreInFlight() {

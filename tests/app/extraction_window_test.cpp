@@ -1,6 +1,6 @@
 // The extraction run through the window, offscreen: packs dropped on it are extracted beside
 // themselves, the progress bar and the status label end as the user should see them, failed
-// packs are named, and the window closes safely while a run is in flight.
+// packs and failed members are named, and the window closes safely while a run is in flight.
 #include <QApplication>
 #include <QDropEvent>
 #include <QLabel>
@@ -9,12 +9,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "app/form1.h"
 #include "pack_maker.h"
 
 using packmaker::Member;
+using packmaker::MemberFault;
 
 namespace {
 
@@ -55,6 +59,8 @@ private slots:
     void droppedPackIsExtractedBesideIt();
     void failedPacksAreNamedAndTheOthersExtracted_data();
     void failedPacksAreNamedAndTheOthersExtracted();
+    void packsWithFailedMembersEndInTheFailureLabel_data();
+    void packsWithFailedMembersEndInTheFailureLabel();
     void droppingAFinishedPackAgainReplacesItsFiles();
     void aRunOverAnEmptyQueueChangesNothing();
     void closingWhileARunIsInFlight();
@@ -157,6 +163,49 @@ void ExtractionWindowTest::failedPacksAreNamedAndTheOthersExtracted() {
     QCOMPARE(form.lblDoExtract->toolTip(), QString());
 }
 
+void ExtractionWindowTest::packsWithFailedMembersEndInTheFailureLabel_data() {
+    packmaker::addMemberFaultRows();
+}
+
+void ExtractionWindowTest::packsWithFailedMembersEndInTheFailureLabel() {
+    QFETCH(MemberFault, fault);
+    QTemporaryDir scratch;
+    const QString good = scratch.filePath("Good.themepack");
+    const QString damaged = scratch.filePath("Damaged.themepack");
+    QVERIFY(packmaker::makePack(good, {{"g.jpg", "g"}}));
+    const packmaker::FailingPack made =
+        packmaker::makeFailingPack(damaged, scratch.filePath("Damaged"), fault);
+    QVERIFY(!made.failing.isEmpty());
+    TForm1 form(quietServices());
+    QStringList shown;
+    connect(&form, &TForm1::statusShown, [&](const QString& text) { shown << text; });
+
+    // Dropped last, the damaged pack goes first: its failure shows while the run goes on.
+    dropFiles(form, {good, damaged});
+    QVERIFY(settle(form));
+
+    const QString trail = shown.join(" | ");
+    const qsizetype failedAt = shown.indexOf("Damaged... failed");
+    QVERIFY2(failedAt >= 0, qPrintable(trail));
+    QVERIFY2(shown.indexOf("Good...100%", failedAt) > failedAt, qPrintable(trail));
+    QVERIFY2(!shown.contains("Complete!"), qPrintable(trail));
+    QCOMPARE(shown.last(), QStringLiteral("Complete! 1 pack failed"));
+    QCOMPARE(form.lblDoExtract->text(), QStringLiteral("Complete! 1 pack failed"));
+    QCOMPARE(form.ProgressBar1->value(), 100);
+    QCOMPARE(packmaker::readFile(scratch.filePath("Good/g.jpg")), QByteArray("g"));
+
+    // The tooltip names the pack, then each failed member with its reason, and nothing else.
+    const QStringList tip = form.lblDoExtract->toolTip().split('\n');
+    QCOMPARE(tip.size(), 1 + made.failing.size());
+    QCOMPARE(tip[0], damaged + ": " +
+                         QString::fromStdU16String(StatusText::MembersFailed(made.failing.size())));
+    for (qsizetype i = 0; i < made.failing.size(); ++i) {
+        const QString prefix = "    " + made.failing[i] + ": ";
+        QVERIFY2(tip[i + 1].startsWith(prefix) && tip[i + 1].size() > prefix.size(),
+                 qPrintable(tip[i + 1]));
+    }
+}
+
 void ExtractionWindowTest::droppingAFinishedPackAgainReplacesItsFiles() {
     QTemporaryDir scratch;
     const QString pack = scratch.filePath("Autumn.themepack");
@@ -191,35 +240,46 @@ void ExtractionWindowTest::aRunOverAnEmptyQueueChangesNothing() {
 void ExtractionWindowTest::closingWhileARunIsInFlight() {
     QTemporaryDir scratch;
     const QString pack = scratch.filePath("Many.themepack");
-    // Members of noise, slow enough to extract that the window closes in the middle.
     constexpr int kMembers = 60;
     std::vector<Member> members;
-    uint32_t noise = 12345;
     for (int i = 0; i < kMembers; ++i) {
-        QByteArray content(40000, '\0');
-        for (char& byte : content) {
-            noise = noise * 1103515245u + 12345u;
-            byte = static_cast<char>(noise >> 24);
-        }
-        members.push_back({QStringLiteral("d%1/m%1.jpg").arg(i), content});
+        members.push_back({QStringLiteral("d%1/m%1.jpg").arg(i), packmaker::noise(40000, i)});
     }
     QVERIFY(packmaker::makePack(pack, members));
     auto form = std::make_unique<TForm1>(quietServices());
+    // The members after the first wait until the window is being closed, so that the close
+    // surely comes while the pack is in hand, whatever the machine's speed.
+    std::atomic<bool> closing{false};
+    form->AbCabExtractor1->SetOnConfirmProcessItem(
+        [&](TComponent&, TAbArchiveItem* item, TAbProcessType, bool&) {
+            if (item && item->FileName().ends_with(u"m0.jpg")) return;
+            for (int waited = 0; !closing && waited < 10000; ++waited) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
     form->show();
     dropFiles(*form, {pack});
-    // Closed as soon as the first member has been written.
     QVERIFY(QTest::qWaitFor(
         [&] { return !packmaker::filesUnder(scratch.filePath("Many")).isEmpty(); }, 60000));
+    closing = true;
     form->close();
     form.reset();
 
-    // The worker has ended with the window (the run aborted at its next member, which the
-    // run's own tests show): nothing is written any more, and no report reached a control
-    // that was gone (the sanitizer builds watch for that).
-    const qsizetype written = packmaker::filesUnder(scratch.filePath("Many")).size();
+    // The run stopped: the pack was not extracted to its end, and nothing is written any
+    // more. No report reached a control that was gone (the sanitizer builds watch for that).
+    const QStringList files = packmaker::filesUnder(scratch.filePath("Many"));
+    QVERIFY2(!files.isEmpty() && files.size() < kMembers, qPrintable(files.join(' ')));
     QTest::qWait(200);
-    QCOMPARE(packmaker::filesUnder(scratch.filePath("Many")).size(), written);
-    QVERIFY(written > 0 && written <= kMembers);
+    QCOMPARE(packmaker::filesUnder(scratch.filePath("Many")), files);
+    // Every file there is a whole member, and no temporary file is left beside them.
+    for (const QString& file : files) {
+        const auto member = std::find_if(members.begin(), members.end(), [&](const Member& m) {
+            return m.storedName.endsWith('/' + file);
+        });
+        QVERIFY2(member != members.end(), qPrintable(file));
+        QVERIFY2(packmaker::readFile(scratch.filePath("Many/" + file)) == member->content,
+                 qPrintable(file));
+    }
 }
 
 void ExtractionWindowTest::twoHundredDropsWhileRunsAreInFlight() {
