@@ -109,7 +109,17 @@ private:
                                                : copyUncompressed(end);
             if (!ok) return false;
         }
-        return rawMode_ || !bits_.overrun();
+        return consumedExactly();
+    }
+
+    // A frame's compressed bytes end where its decoding ends: the bit stream must neither
+    // have run past them nor leave whole words unread (its last word is padded), and an
+    // uncompressed block that the frame ends inside must have used every byte.
+    bool consumedExactly() const {
+        if (rawMode_) return rawPos_ == inSize_;
+        if (bits_.overrun()) return false;
+        const uint64_t usedBytes = (bits_.position() + 15) / 16 * 2;
+        return bitsStart_ + usedBytes >= inSize_;
     }
 
     // A frame that would run past the ring's end (only after a short frame in mid-folder):

@@ -41,9 +41,12 @@ public:
         stream_.next_out = out;
         stream_.avail_out = outSize;
         int result = inflate(&stream_, Z_NO_FLUSH);
-        bool complete = stream_.avail_out == 0 &&
-                        (result == Z_STREAM_END || result == Z_OK || result == Z_BUF_ERROR);
-        if (!complete) return fail();
+        if (result == Z_OK && stream_.avail_out == 0) result = finishFullBlock();
+        // The block must be exactly one deflate stream, closed by its final deflate block, that
+        // makes exactly the declared output: anything else means damaged data, even when the
+        // bytes that did come out look plausible.
+        bool exact = result == Z_STREAM_END && stream_.avail_out == 0 && stream_.avail_in == 0;
+        if (!exact) return fail();
         return keepHistory(out, outSize) ? DecodeStatus::ok : fail();
     }
 
@@ -59,6 +62,19 @@ private:
     }
     static void zlibFree(voidpf opaque, voidpf block) {
         static_cast<Allocator*>(opaque)->deallocate(block);
+    }
+
+    // The output is full but zlib has not seen the stream's end yet: the end-of-block code
+    // may still lie ahead. Give it room for one more byte; a stream that uses that room holds
+    // more than the block declares.
+    int finishFullBlock() {
+        Bytef spare = 0;
+        stream_.next_out = &spare;
+        stream_.avail_out = 1;
+        int result = inflate(&stream_, Z_NO_FLUSH);
+        if (stream_.avail_out == 0) return Z_DATA_ERROR;
+        stream_.avail_out = 0;
+        return result;
     }
 
     // After a failure the history is unknown; only reset() makes the decoder usable again.

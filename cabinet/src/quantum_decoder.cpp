@@ -33,6 +33,13 @@ public:
         return value;
     }
 
+    // Bits of the block not taken yet.
+    uint64_t bitsUnread() const {
+        uint64_t fetchedPastEnd = static_cast<uint64_t>(zeroBytes_) * 8;
+        uint64_t buffered = count_ > fetchedPastEnd ? count_ - fetchedPastEnd : 0;
+        return static_cast<uint64_t>(end_ - next_) * 8 + buffered;
+    }
+
     // Bits taken beyond the end of the block.
     uint64_t bitsPastEnd() const {
         uint64_t fetchedPastEnd = static_cast<uint64_t>(zeroBytes_) * 8;
@@ -113,6 +120,18 @@ private:
 
 // A frame may end with the coder's look-ahead past the last byte: 16 bits at most.
 constexpr uint64_t kMaxBitsPastEnd = 16;
+// Microsoft's compressor follows a frame's last code bits with up to four null bytes.
+constexpr uint32_t kMaxTrailingNulls = 4;
+
+// Whether the bytes of a frame that the decoder left wholly unread are only the null bytes
+// a compressor may add: anything else belongs to no symbol, so the block is damaged.
+bool onlyPaddingUnread(const uint8_t* in, uint32_t inSize, uint64_t bitsUnread) {
+    const uint32_t firstUnread = static_cast<uint32_t>((uint64_t{inSize} * 8 - bitsUnread + 7) / 8);
+    if (inSize - firstUnread > kMaxTrailingNulls) return false;
+    for (uint32_t i = firstUnread; i < inSize; ++i)
+        if (in[i] != 0) return false;
+    return true;
+}
 
 class QuantumDecoder final : public BlockDecoder {
 public:
@@ -172,7 +191,7 @@ private:
             }
             if (bits.bitsPastEnd() > kMaxBitsPastEnd) return false;
         }
-        return true;
+        return onlyPaddingUnread(in, inSize, bits.bitsUnread());
     }
 
     bool decodeMatch(RangeDecoder& coder, unsigned selector, uint32_t& length, uint32_t& distance) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cab_reader.h"
 #include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
 #include "support/lzx_test_stream.h"
@@ -27,7 +28,7 @@ using Shape = LzxTestStream::TreeShape;
 using testing::readFolderBlocks;
 using testing::shellQuote;
 
-const std::string kCorpus = PELMORA_SOURCE_DIR "/../shared/corpus/";
+const std::string kCorpus = cabtest::corpusPath("");
 
 struct DecoderDeleter {
     void operator()(BlockDecoder* decoder) const { destroyDecoder(kHeap, decoder); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "block_decoder.h"
+#include "support/cab_reader.h"
 #include "support/cabinet_image.h"
 #include "support/folder_blocks.h"
 #include "support/process_output.h"
@@ -23,7 +24,7 @@ using testing::kHeap;
 using testing::readFolderBlocks;
 using testing::shellQuote;
 
-const std::string kCorpus = PELMORA_SOURCE_DIR "/../shared/corpus/cabd/";
+const std::string kCorpus = cabtest::corpusPath("cabd/");
 
 struct DecoderDeleter {
     void operator()(BlockDecoder* decoder) const { destroyDecoder(kHeap, decoder); }

@@ -1,5 +1,6 @@
 #include "support/cab_reader.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -67,7 +68,15 @@ uint16_t folderCompression(const std::string& path, unsigned folderIndex) {
     return cab.folders[folderIndex].compression;
 }
 
+// The corpus sits in a "shared" folder beside the checkout, or beside a folder above it when
+// the checkout is a working tree nested deeper.
 std::string corpusPath(const std::string& relative) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::path dir = PELMORA_SOURCE_DIR; dir.has_relative_path(); dir = dir.parent_path()) {
+        const fs::path corpus = dir.parent_path() / "shared" / "corpus";
+        if (fs::is_directory(corpus, ec)) return corpus.string() + "/" + relative;
+    }
     return std::string(PELMORA_SOURCE_DIR) + "/../shared/corpus/" + relative;
 }
 
