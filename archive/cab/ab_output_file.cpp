@@ -15,8 +15,15 @@ std::u16string temporaryNameFor(const std::u16string& target, unsigned attempt) 
     std::u16string name = cut == std::u16string::npos ? target : target.substr(cut + 1);
     auto tick = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    std::string suffix = "." + std::to_string(counter++) + "-" + std::to_string(tick % 1000000) +
-                         "-" + std::to_string(attempt) + ".part";
+    // Built by appending only: GCC 12 at -O3 misreads a string prepended to a temporary
+    // ("." + std::to_string(...)) as an overlapping copy and warns.
+    std::string suffix(1, '.');
+    suffix += std::to_string(counter++);
+    suffix += '-';
+    suffix += std::to_string(tick % 1000000);
+    suffix += '-';
+    suffix += std::to_string(attempt);
+    suffix += ".part";
     return folder + u"." + name + std::u16string(suffix.begin(), suffix.end());
 }
 

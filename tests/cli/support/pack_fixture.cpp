@@ -75,7 +75,10 @@ void makePack(const fs::path& pack, const std::vector<Member>& members) {
                           quoted(pack) + " ";
     for (const Member& member : members) {
         writeFile(staging / member.storedName, member.content);
-        command += " " + quoted(member.storedName);
+        // Appended piece by piece: GCC 12 at -O3 misreads " " + a temporary string as an
+        // overlapping copy and warns.
+        command += ' ';
+        command += quoted(member.storedName);
     }
     const int status = runShell(command + " >/dev/null");
     fs::remove_all(staging);
@@ -87,7 +90,10 @@ RunResult runExtract(const std::vector<std::string>& args, const fs::path& cwd) 
     const fs::path err = cwd / ".stderr";
     std::string command =
         "cd " + quoted(cwd) + " && " + quoted(PELMORA_BINARY_DIR "/bin/pelmora-extract");
-    for (const auto& arg : args) command += " " + quoted(arg);
+    for (const auto& arg : args) {
+        command += ' ';
+        command += quoted(arg);
+    }
     RunResult result;
     result.status = runShell(command + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null");
     result.out = readFile(out);

@@ -68,7 +68,10 @@ fs::path makeCabinet(const fs::path& folder, const std::string& name,
         fs::path file = source / diskName(m.storedName);
         writeFile(file, m.content);
         setModified(file, m.modified);
-        list += " " + quoted(diskName(m.storedName));
+        // Appended piece by piece: GCC 12 at -O3 misreads " " + a temporary string as an
+        // overlapping copy and warns.
+        list += ' ';
+        list += quoted(diskName(m.storedName));
     }
     fs::path cabinet = folder / name;
     std::string command;
