@@ -231,12 +231,6 @@ void IncrementNumberedExtension(std::u16string& Name, uint16_t Number) {
     Name = (dot == Name.npos ? Name : Name.substr(0, dot)) + newExtension;
 }
 
-std::u16string storedToDiskSeparators(std::u16string_view name, PathStyle style) {
-    std::u16string path(name);
-    if (style == PathStyle::Posix) std::replace(path.begin(), path.end(), u'\\', u'/');
-    return path;
-}
-
 std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style) {
     std::u16string name(path);
     if (style == PathStyle::Posix) {

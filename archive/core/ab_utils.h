@@ -80,8 +80,7 @@ void StripLeadingDotDots(std::u16string& Path);
 // Replaces the extension by the next volume number ("disk.cab", 0 gives "disk.c01").
 void IncrementNumberedExtension(std::u16string& Name, uint16_t Number);
 
-// Stored names (Windows convention) to disk paths of the given style and back.
-std::u16string storedToDiskSeparators(std::u16string_view name, PathStyle style);
+// A disk path of the given style as a stored name (Windows convention).
 std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style);
 
 // The disk path under which a member is extracted when the caller gives no name of its own:

@@ -118,7 +118,7 @@ TEST(CabtoolTest, RefusesNamesThatLeaveTheOutputFolder) {
     EXPECT_TRUE(tree.count("good.txt"));
     // Nothing appeared beside the output folder or above it.
     auto box = cabtest::readTree(temp / "box");
-    EXPECT_EQ(box.size(), 3u);
+    EXPECT_EQ(box.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "e1.txt"));
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "e4"));
 }
@@ -155,7 +155,6 @@ class CabtoolStoredNameTest : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(CabtoolStoredNameTest, FollowsTheMemberPathRule) {
     const storednames::Case& c = storednames::cases()[GetParam()];
-    if (!c.keepFolders) GTEST_SKIP() << "cabtool always keeps the stored folders";
     const std::string expected = storednames::onThisPlatform(c);
     TempFolder temp;
     cabtest::writeFile(temp / "box/t.cab", cabinet::testing::storedCabinetImage(
@@ -184,8 +183,15 @@ TEST_P(CabtoolStoredNameTest, FollowsTheMemberPathRule) {
     EXPECT_EQ(cabtest::readTree(temp.path()).size(), tree.size() + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, CabtoolStoredNameTest,
-                         ::testing::Range<size_t>(0, storednames::cases().size()),
+// The cases with stored folders kept: cabtool always keeps them.
+std::vector<size_t> casesKeepingFolders() {
+    std::vector<size_t> indexes;
+    for (size_t i = 0; i < storednames::cases().size(); ++i)
+        if (storednames::cases()[i].keepFolders) indexes.push_back(i);
+    return indexes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CabtoolStoredNameTest, ::testing::ValuesIn(casesKeepingFolders()),
                          [](const auto& info) { return storednames::caseTitle(info.param); });
 
 // A stored name holding terminal controls reaches neither the listing nor an error line
