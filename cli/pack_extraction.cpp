@@ -11,6 +11,7 @@
 #include "util/common_func.h"
 #include "util/errors.h"
 #include "util/path_delimiter.h"
+#include "util/printable_text.h"
 #include "util/utf16_text.h"
 
 namespace {
@@ -44,6 +45,8 @@ std::u16string_view archiveMessage(int32_t code) {
             return AbInvalidCabFileS;
         case 300:
             return AbUnsafeStoredNameS;
+        case 301:
+            return AbLinkInStoredPathS;
         default:
             return {};
     }
@@ -64,6 +67,12 @@ std::string sizeColumn(int64_t size) {
     std::string text = std::to_string(size);
     if (text.size() < 10) text.insert(0, 10 - text.size(), ' ');
     return text;
+}
+
+// A member's stored name as printed: it comes from the archive, so its control characters
+// are escaped and cannot drive the terminal.
+std::string memberNameText(const TAbArchiveItem* item) {
+    return item ? printableText(utf8(item->FileName())) : "?";
 }
 
 std::u16string fileNameOf(const std::u16string& path) {
@@ -198,7 +207,7 @@ void TPackExtraction::list(const std::u16string& pack) {
         if (!item) continue;
         FOut << sizeColumn(item->UncompressedSize()) << "  "
              << dosDateTimeText(item->LastModFileDate(), item->LastModFileTime()) << "  "
-             << utf8(item->FileName()) << '\n';
+             << memberNameText(item) << '\n';
     }
     FOut << std::flush;
 }
@@ -221,7 +230,6 @@ void TPackExtraction::memberFailed(TAbArchiveItem* item, TAbErrorClass errorClas
         live ? exceptionMessage(live) : ItemFailureReason(errorClass, errorCode);
     FBar.Clear();
     FOut << std::flush;
-    FErr << kProgram << utf8(FPack) << ": " << (item ? utf8(item->FileName()) : "?") << ": "
-         << utf8(reason) << '\n'
+    FErr << kProgram << utf8(FPack) << ": " << memberNameText(item) << ": " << utf8(reason) << '\n'
          << std::flush;
 }

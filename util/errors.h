@@ -68,6 +68,13 @@ public:
     EInvalidPathChars();
 };
 
+// "Invalid characters in path", for a name read from an archive rather than one the caller
+// gave: it concerns that one member, which fails alone.
+class EInvalidNameChars : public EInvalidPathChars {
+public:
+    using EInvalidPathChars::EInvalidPathChars;
+};
+
 // "Argument out of range": an index outside a list.
 class EArgumentOutOfRange : public EArgumentError {
 public:

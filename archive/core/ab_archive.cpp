@@ -266,9 +266,16 @@ void TAbArchive::ExtractAt(int32_t Index, const std::u16string& NewName) {
     std::u16string name;
     try {
         if (!ResolveOutputName(item, NewName, name)) return;
-    } catch (const EAbUnsafeStoredName& unsafe) {
-        // The member is refused, not the whole extraction.
-        ReportItemFailure(item, ptExtract, ecCorvana, unsafe.ErrorCode);
+    } catch (const EAbUnsafeStoredName&) {
+        // A stored name this platform cannot or must not write refuses its own member, not
+        // the whole extraction; the others do not depend on it.
+        reportCaughtFailure(item, ptExtract);
+        return;
+    } catch (const EAbLinkInStoredPath&) {
+        reportCaughtFailure(item, ptExtract);
+        return;
+    } catch (const EInvalidNameChars&) {
+        reportCaughtFailure(item, ptExtract);
         return;
     }
     FCurrentItem = item;

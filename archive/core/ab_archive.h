@@ -197,8 +197,9 @@ protected:
     void SaveIfPending(const TAbArchiveItem* Item);
     // The output path of an item: UseName when given (trusted as it is), else its stored
     // name under BaseDirectory. Answers false to skip the item. Creates missing folders with
-    // eoCreateDirs, else raises EAbNoSuchDirectory; raises EAbUnsafeStoredName for a stored
-    // name that would lead outside BaseDirectory.
+    // eoCreateDirs, else raises EAbNoSuchDirectory. A stored name that may not be written
+    // there raises as outputPathForStoredName does (EAbUnsafeStoredName, EInvalidNameChars,
+    // EAbLinkInStoredPath); each of these concerns the one item.
     bool ResolveOutputName(const TAbArchiveItem* Item, const std::u16string& UseName,
                            std::u16string& Name);
     void WriteLogEntry(const std::u16string& Text, TAbProcessType ProcessType);

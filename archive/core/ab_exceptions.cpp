@@ -37,6 +37,7 @@ PELMORA_AB_CONDITION(EAbTarBadFileName, EAbTarException, AbTarBadFileNameS, 221)
 PELMORA_AB_CONDITION(EAbTarBadLinkName, EAbTarException, AbTarBadLinkNameS, 222)
 PELMORA_AB_CONDITION(EAbTarBadOp, EAbTarException, AbTarBadOpS, 223)
 PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException, AbUnsafeStoredNameS, 300)
+PELMORA_AB_CONDITION(EAbLinkInStoredPath, EAbException, AbLinkInStoredPathS, 301)
 
 #undef PELMORA_AB_CONDITION
 

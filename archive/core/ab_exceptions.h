@@ -64,6 +64,9 @@ PELMORA_AB_CONDITION(EAbTarBadOp, EAbTarException)              // 223
 // A stored name that would put its member outside the base directory (a rooted name, a
 // drive or UNC prefix, or a "." or ".." element): the member is not extracted.
 PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException)  // 300
+// A stored name whose folders below the base directory pass through a symbolic link: the
+// member would land wherever the link points, so it is not extracted.
+PELMORA_AB_CONDITION(EAbLinkInStoredPath, EAbException)  // 301
 
 #undef PELMORA_AB_CONDITION
 

@@ -30,6 +30,8 @@ inline constexpr std::u16string_view AbTarBadLinkNameS = u"Symbolic link path to
 inline constexpr std::u16string_view AbTarBadOpS = u"Unsupported Operation";
 inline constexpr std::u16string_view AbUnsafeStoredNameS =
     u"Stored name leads outside the base directory";
+inline constexpr std::u16string_view AbLinkInStoredPathS =
+    u"Stored name passes through a symbolic link";
 
 // Texts of plain EAbException / EAbCabException raised with a message of their own.
 inline constexpr std::u16string_view AbLogCreateErrorS = u"Error creating Log File";

@@ -8,6 +8,8 @@
 #include "archive/core/ab_exceptions.h"
 #include "archive/core/ab_text.h"
 #include "util/errors.h"
+#include "util/member_output_path.h"
+#include "util/path_characters.h"
 
 namespace {
 
@@ -27,16 +29,11 @@ bool hasDoubleBackslash(std::u16string_view S) {
     return S.find(u"\\\\") != S.npos;
 }
 
-// Codes 0 to 31, the double quote, "<", ">" and "|" may not stand in a path.
-bool isInvalidPathChar(char16_t c) {
-    return c < 32 || c == u'"' || c == u'<' || c == u'>' || c == u'|';
-}
-
-void checkPathChars(std::u16string_view S, bool refuseWildcards) {
+// A path may not hold a character the platform cannot store; a name, one it cannot store
+// in a file name either.
+void checkPathChars(std::u16string_view S, bool isName) {
     for (const char16_t c : S) {
-        if (isInvalidPathChar(c) || (refuseWildcards && (c == u'*' || c == u'?'))) {
-            throw EInvalidPathChars();
-        }
+        if (isName ? IsInvalidNameChar(c) : IsInvalidPathChar(c)) throw EInvalidPathChars();
     }
 }
 
@@ -234,12 +231,6 @@ void IncrementNumberedExtension(std::u16string& Name, uint16_t Number) {
     Name = (dot == Name.npos ? Name : Name.substr(0, dot)) + newExtension;
 }
 
-std::u16string storedToDiskSeparators(std::u16string_view name, PathStyle style) {
-    std::u16string path(name);
-    if (style == PathStyle::Posix) std::replace(path.begin(), path.end(), u'\\', u'/');
-    return path;
-}
-
 std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style) {
     std::u16string name(path);
     if (style == PathStyle::Posix) {
@@ -250,38 +241,21 @@ std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style)
     return name;
 }
 
-bool isSafeRelativeStoredName(std::u16string_view name, PathStyle diskStyle) {
-    if (name.starts_with(u'\\') || name.starts_with(u'/')) return false;
-    if (name.find(u':') != name.npos || hasDoubleBackslash(name)) return false;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of(u"\\/", start);
-        if (end == name.npos) end = name.size();
-        std::u16string_view element = name.substr(start, end - start);
-        if (element == u"." || element == u"..") return false;
-        if (diskStyle == PathStyle::Windows && !element.empty()) {
-            // Windows drops trailing dots and spaces from a path element: "..." and ". "
-            // would name the folder itself or its parent.
-            while (!element.empty() && (element.back() == u'.' || element.back() == u' ')) {
-                element.remove_suffix(1);
-            }
-            if (element.empty()) return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 std::u16string outputPathForStoredName(std::u16string_view storedName, bool isDirectory,
-                                       bool keepFolders, std::u16string_view baseDirectory,
-                                       PathStyle style) {
-    std::u16string name(storedName);
-    FixSlashes(name);
-    if (isDirectory && !name.empty() && name.back() == u'\\') name.pop_back();
-    if (!keepFolders) name = NamePart(name, PathStyle::Windows);
-    // A stored name comes from the archive, which may have been made to point anywhere.
-    if (!isSafeRelativeStoredName(name, style)) throw EAbUnsafeStoredName();
-    name = storedToDiskSeparators(name, style);
-    if (ClassifyPath(name, style) != pkFullPath) name = JoinPath(baseDirectory, name, style);
-    return name;
+                                       bool keepFolders, std::u16string_view baseDirectory) {
+    std::u16string_view name = storedName;
+    if (isDirectory && (name.ends_with(u'\\') || name.ends_with(u'/'))) name.remove_suffix(1);
+    const MemberPath<char16_t> member =
+        memberOutputPath(toFsPath(baseDirectory.empty() ? u"." : baseDirectory), name, keepFolders);
+    switch (member.verdict) {
+        case MemberPathVerdict::safe:
+            return JoinPath(baseDirectory, member.relative);
+        case MemberPathVerdict::leavesFolder:
+            throw EAbUnsafeStoredName();
+        case MemberPathVerdict::invalidCharacters:
+            throw EInvalidNameChars();
+        case MemberPathVerdict::throughLink:
+            throw EAbLinkInStoredPath();
+    }
+    throw EAbUnsafeStoredName();
 }

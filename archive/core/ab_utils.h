@@ -11,18 +11,7 @@
 #include <vector>
 
 #include "archive/core/ab_date_time.h"
-
-enum class PathStyle : uint8_t { Windows, Posix };
-
-#ifdef _WIN32
-inline constexpr PathStyle NativePathStyle = PathStyle::Windows;
-#else
-inline constexpr PathStyle NativePathStyle = PathStyle::Posix;
-#endif
-
-constexpr char16_t pathSeparator(PathStyle style) {
-    return style == PathStyle::Windows ? u'\\' : u'/';
-}
+#include "util/path_style.h"
 
 enum TPathKind : uint8_t { pkBareName, pkRelativePath, pkFullPath };
 
@@ -65,8 +54,8 @@ template <typename Visit>
 bool anyMaskPiece(std::u16string_view masks, Visit visit);
 
 // One disk path from a base folder and a name. Raises EInvalidPathChars when either holds a
-// character that may not stand in a path, or the name holds "*" or "?". A rooted name is
-// answered unchanged.
+// character this platform cannot store in a path, or the name one it cannot store in a file
+// name (IsInvalidPathChar, IsInvalidNameChar). A rooted name is answered unchanged.
 std::u16string JoinPath(std::u16string_view Base, std::u16string_view Name,
                         PathStyle style = NativePathStyle);
 
@@ -91,22 +80,17 @@ void StripLeadingDotDots(std::u16string& Path);
 // Replaces the extension by the next volume number ("disk.cab", 0 gives "disk.c01").
 void IncrementNumberedExtension(std::u16string& Name, uint16_t Number);
 
-// Stored names (Windows convention) to disk paths of the given style and back.
-std::u16string storedToDiskSeparators(std::u16string_view name, PathStyle style);
+// A disk path of the given style as a stored name (Windows convention).
 std::u16string diskToStoredSeparators(std::u16string_view path, PathStyle style);
 
-// Whether a stored name, once its folder parts are kept under a base directory, stays inside
-// it: not rooted, no drive, UNC or stream prefix, no empty, "." or ".." element (nor one that
-// Windows reads as such, like "..." or ". ").
-bool isSafeRelativeStoredName(std::u16string_view name, PathStyle diskStyle);
-
 // The disk path under which a member is extracted when the caller gives no name of its own:
-// the stored name (its folder parts only with keepFolders) joined to baseDirectory.
-// Raises EAbUnsafeStoredName when that path would lead outside baseDirectory, and
-// EInvalidPathChars for a character that may not stand in a path.
+// the stored name (its folder parts only with keepFolders; a folder item without its
+// trailing "\") joined to baseDirectory, by the rule of memberOutputPath. Raises
+// EAbUnsafeStoredName when that path would lead outside baseDirectory, EInvalidNameChars
+// for a character this platform cannot store in a name, and EAbLinkInStoredPath when an
+// existing folder on the way is a symbolic link.
 std::u16string outputPathForStoredName(std::u16string_view storedName, bool isDirectory,
-                                       bool keepFolders, std::u16string_view baseDirectory,
-                                       PathStyle style = NativePathStyle);
+                                       bool keepFolders, std::u16string_view baseDirectory);
 
 template <typename Visit>
 bool anyMaskPiece(std::u16string_view masks, Visit visit) {

@@ -4,7 +4,9 @@
 
 #include <sstream>
 
+#include "../util/support/stored_name_cases.h"
 #include "support/cab_reader.h"
+#include "support/cabinet_image.h"
 #include "support/process_output.h"
 #include "support/run_tool.h"
 #include "support/temp_folder.h"
@@ -97,26 +99,26 @@ TEST(CabtoolTest, RefusesNamesThatLeaveTheOutputFolder) {
     auto bytes = cabtest::readWholeFile(made.string());
     renameMember(bytes, "x1234567.txt", "..\\..\\e1.txt");
     renameMember(bytes, "y1234567.txt", "C:\\e2345.txt");
-    renameMember(bytes, "z1234567.txt", "/tmp/zz1.txt");  // a leading separator stays inside
+    renameMember(bytes, "z1234567.txt", "/tmp/zz1.txt");
     renameMember(bytes, "w1234567.txt", "sub/../../e4");
     cabtest::writeFile(temp / "box/evil.cab", bytes);
 
     auto out = temp / "box/out";
     auto run = runTool(cabtool("extract -d " + quoted(out) + " " + quoted(temp / "box/evil.cab")));
     EXPECT_EQ(run.status, 1);
-    for (const char* refused : {"..\\..\\e1.txt", "C:\\e2345.txt", "sub/../../e4"}) {
+    for (const char* refused :
+         {"..\\..\\e1.txt", "C:\\e2345.txt", "/tmp/zz1.txt", "sub/../../e4"}) {
         EXPECT_NE(run.err.find(std::string(refused) + ": refused"), std::string::npos)
             << refused << "\n"
             << run.err;
     }
     EXPECT_NE(run.err.find("FDIERROR_TARGET_FILE"), std::string::npos);
     auto tree = cabtest::readTree(out);
-    EXPECT_EQ(tree.size(), 2u);
+    EXPECT_EQ(tree.size(), 1u);
     EXPECT_TRUE(tree.count("good.txt"));
-    EXPECT_TRUE(tree.count("tmp/zz1.txt"));
     // Nothing appeared beside the output folder or above it.
     auto box = cabtest::readTree(temp / "box");
-    EXPECT_EQ(box.size(), 3u);
+    EXPECT_EQ(box.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "e1.txt"));
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "e4"));
 }
@@ -131,6 +133,86 @@ TEST(CabtoolTest, DoesNotFollowALinkedFolderOutOfTheOutputFolder) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("sub\\x.txt: refused"), std::string::npos) << run.err;
     EXPECT_TRUE(std::filesystem::is_empty(temp / "elsewhere"));
+}
+
+// A linked folder is refused even where it points back inside the output folder.
+TEST(CabtoolTest, DoesNotFollowALinkedFolderThatStaysInside) {
+    TempFolder temp;
+    auto cab = cabtest::makeGcabCabinet(temp.path(), "t.cab", {{"sub/x.txt", {'x'}}}, false);
+    std::filesystem::create_directories(temp / "out/real");
+    std::filesystem::create_directory_symlink(temp / "out/real", temp / "out/sub");
+    auto run = runTool(cabtool("extract -d " + quoted(temp / "out") + " " + quoted(cab)));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("sub\\x.txt: refused: a folder on the way is a symbolic link"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(temp / "out/real"));
+}
+
+// Every stored name of the shared table with its folders kept, as cabtool extracts it beside
+// a good member: the same rule as the archive's extraction.
+class CabtoolStoredNameTest : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(CabtoolStoredNameTest, FollowsTheMemberPathRule) {
+    const storednames::Case& c = storednames::cases()[GetParam()];
+    const std::string expected = storednames::onThisPlatform(c);
+    TempFolder temp;
+    cabtest::writeFile(temp / "box/t.cab", cabinet::testing::storedCabinetImage(
+                                               {{c.stored, "payload"}, {"good.txt", "good"}}));
+    auto run = runTool(
+        cabtool("extract -d " + quoted(temp / "box/out") + " " + quoted(temp / "box/t.cab")));
+    auto tree = cabtest::readTree(temp / "box/out");
+    EXPECT_EQ(tree["good.txt"], (std::vector<uint8_t>{'g', 'o', 'o', 'd'}));
+    if (expected == storednames::kLeavesFolder || expected == storednames::kBadCharacters) {
+        EXPECT_EQ(run.status, 1);
+        const char* reason = expected == storednames::kLeavesFolder
+                                 ? ": refused: the name leads outside the output folder"
+                                 : ": refused: invalid characters in the name";
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        EXPECT_EQ(tree.size(), 1u);
+    } else {
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string relative = expected;
+        for (char& ch : relative)
+            if (ch == '\\') ch = '/';
+        EXPECT_EQ(tree[relative], (std::vector<uint8_t>{'p', 'a', 'y', 'l', 'o', 'a', 'd'}));
+        EXPECT_EQ(tree.size(), 2u);
+    }
+    // Nothing beside the output folder or above it.
+    EXPECT_EQ(cabtest::readTree(temp / "box").size(), tree.size() + 1);
+    EXPECT_EQ(cabtest::readTree(temp.path()).size(), tree.size() + 1);
+}
+
+// The cases with stored folders kept: cabtool always keeps them.
+std::vector<size_t> casesKeepingFolders() {
+    std::vector<size_t> indexes;
+    for (size_t i = 0; i < storednames::cases().size(); ++i)
+        if (storednames::cases()[i].keepFolders) indexes.push_back(i);
+    return indexes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CabtoolStoredNameTest, ::testing::ValuesIn(casesKeepingFolders()),
+                         [](const auto& info) { return storednames::caseTitle(info.param); });
+
+// A stored name holding terminal controls reaches neither the listing nor an error line
+// as such: the controls are escaped.
+TEST(CabtoolTest, ControlCharactersInNamesAreEscapedWhenPrinted) {
+    TempFolder temp;
+    const std::string hostile = "a\x1b]0;owned\x07\x1b[2J.txt";
+    cabtest::writeFile(temp / "t.cab",
+                       cabinet::testing::storedCabinetImage({{hostile, "x"}, {"b.txt", "y"}}));
+    auto list = runTool(cabtool("list " + quoted(temp / "t.cab")));
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find(" a\\x1b]0;owned\\x07\\x1b[2J.txt\n"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find('\x1b'), std::string::npos);
+
+    auto run =
+        runTool(cabtool("extract -d " + quoted(temp / "out") + " " + quoted(temp / "t.cab")));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(": a\\x1b]0;owned\\x07\\x1b[2J.txt: refused"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.err.find('\x07'), std::string::npos);
 }
 
 // A member that fails keeps the file it would have replaced and leaves no partial file; the

@@ -169,6 +169,74 @@ TEST(PelmoraExtract, ListsMembersWithoutWritingAnything) {
     EXPECT_FALSE(fs::exists(scratch / "Autumn"));
 }
 
+// A member whose name this platform cannot store fails alone, named with its control
+// characters escaped, and the other members land.
+TEST(PelmoraExtract, AMemberWithInvalidCharactersFailsAloneAndIsNamedSafely) {
+    ScratchFolder scratch;
+    makePack(scratch / "Pack.themepack", {{"bad\x1b[31m.jpg", "refused"}, {"ok.png", "lands"}});
+
+    const auto result = runExtract({"Pack.themepack"}, scratch.path());
+
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "pelmora-extract: Pack.themepack: bad\\x1b[31m.jpg: Invalid characters in path\n");
+    EXPECT_EQ(result.out, "Pack.themepack: 1 member extracted into Pack, 1 failed\n");
+    EXPECT_EQ(filesUnder(scratch / "Pack"), std::vector<std::string>{"ok.png"});
+    EXPECT_EQ(readFile(scratch / "Pack" / "ok.png"), "lands");
+}
+
+TEST(PelmoraExtract, ListingEscapesControlCharactersInNames) {
+    ScratchFolder scratch;
+    makePack(scratch / "Pack.themepack", {{"t\x1b]0;owned\x07.jpg", "x"}, {"plain.jpg", "y"}});
+    const auto result = runExtract({"-l", "Pack.themepack"}, scratch.path());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("  t\\x1b]0;owned\\x07.jpg\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("  plain.jpg\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(result.out.find('\x07'), std::string::npos);
+}
+
+// "|", "<", ">" and the double quote are ordinary characters in POSIX names: a pack, its
+// folder and a target folder may hold them.
+TEST(PelmoraExtract, WindowsOnlyCharactersAreOrdinaryOnPosix) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows cannot store these characters";
+#endif
+    ScratchFolder scratch;
+    makePack(scratch / "a|b.themepack", {{"p|q.jpg", "first"}, {"x/\"r<s>\".png", "second"}});
+
+    const auto beside = runExtract({"-q", "a|b.themepack"}, scratch.path());
+    EXPECT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(filesUnder(scratch / "a|b"), (std::vector<std::string>{"\"r<s>\".png", "p|q.jpg"}));
+
+    const auto target = runExtract({"-q", "-d", "out<\">", "a|b.themepack"}, scratch.path());
+    EXPECT_EQ(target.status, 0) << target.err;
+    EXPECT_EQ(readFile(scratch / "out<\">" / "p|q.jpg"), "first");
+}
+
+// A stored folder that is a symbolic link inside the target leads wherever the link points:
+// its members are refused, and nothing is written there.
+TEST(PelmoraExtract, StoredFoldersAreNotFollowedThroughLinks) {
+    ScratchFolder scratch;
+    makePack(scratch / "Autumn.themepack", kAutumn);
+    fs::create_directories(scratch / "Autumn");
+    fs::create_directories(scratch / "elsewhere");
+    fs::create_directory_symlink(scratch / "elsewhere", scratch / "Autumn" / "DesktopBackground");
+
+    const auto result = runExtract({"-a", "-p", "Autumn.themepack"}, scratch.path());
+
+    EXPECT_EQ(result.status, 1);
+    for (const char* member : {"DesktopBackground\\img1.jpg", "DesktopBackground\\img2.PNG",
+                               "DesktopBackground\\deeper\\IMG3.JPG"}) {
+        EXPECT_NE(result.err.find(std::string("Autumn.themepack: ") + member +
+                                  ": Stored name passes through a symbolic link\n"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_TRUE(fs::is_empty(scratch / "elsewhere"));
+    EXPECT_EQ(readFile(scratch / "Autumn" / "Autumn.theme"), kAutumn[0].content);
+}
+
 TEST(PelmoraExtract, UsageHelpAndVersion) {
     ScratchFolder scratch;
     const auto misuse = runExtract({"-x", "A.themepack"}, scratch.path());

@@ -14,7 +14,8 @@
 #include "dos_time.h"
 #include "fdi_session.h"
 #include "find_file.h"
-#include "member_path.h"
+#include "util/member_output_path.h"
+#include "util/printable_text.h"
 
 namespace cabtool {
 
@@ -30,6 +31,17 @@ struct Options {
     std::string cabinet;
     std::set<std::string> members;  // empty: every member
 };
+
+std::string refusalText(MemberPathVerdict verdict) {
+    switch (verdict) {
+        case MemberPathVerdict::invalidCharacters:
+            return "refused: invalid characters in the name";
+        case MemberPathVerdict::throughLink:
+            return "refused: a folder on the way is a symbolic link";
+        default:
+            return "refused: the name leads outside the output folder";
+    }
+}
 
 std::string normalizedName(const std::string& name) {
     std::string result = name;
@@ -96,7 +108,7 @@ public:
 
     void reportFailure(const std::string& member, const std::string& what, int code) {
         std::string line = cabinetFile_ + ": ";
-        if (!member.empty()) line += member + ": ";
+        if (!member.empty()) line += printableText(member) + ": ";
         printError(line + what +
                    (code != FDIERROR_NONE ? std::string(" (") + fdiErrorName(code) + ")" : ""));
         ++failures_;
@@ -125,13 +137,14 @@ private:
     }
 
     bool createTarget(const std::string& name) {
-        auto relative = memberRelativePath(name);
-        if (!relative) {
-            reportFailure(name, "refused: the name leads outside the output folder",
-                          FDIERROR_TARGET_FILE);
+        // The archive's extraction follows the same rule: one policy for every writer.
+        const MemberPath<char> member = memberOutputPath(options_.folder, std::string_view(name),
+                                                         /*keepFolders=*/true);
+        if (member.verdict != MemberPathVerdict::safe) {
+            reportFailure(name, refusalText(member.verdict), FDIERROR_TARGET_FILE);
             return false;
         }
-        targetPath_ = options_.folder / *relative;
+        targetPath_ = options_.folder / member.relative;
         std::error_code ec;
         fs::create_directories(targetPath_.parent_path(), ec);
         if (ec) {
@@ -139,11 +152,6 @@ private:
                 name,
                 "cannot create folder " + targetPath_.parent_path().string() + ": " + ec.message(),
                 FDIERROR_TARGET_FILE);
-            return false;
-        }
-        if (!staysInside(options_.folder, targetPath_.parent_path())) {
-            reportFailure(name, "refused: the name leads outside the output folder",
-                          FDIERROR_TARGET_FILE);
             return false;
         }
         for (int attempt = 0; attempt < 100 && !output_; ++attempt) {

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "dos_time.h"
 #include "fdi_session.h"
+#include "util/printable_text.h"
 
 namespace cabtool {
 
@@ -17,7 +18,7 @@ public:
             attributes += type == fdintPARTIAL_FILE ? 'c' : '-';
             std::printf("%10u %s %s %s %s\n", static_cast<uint32_t>(n.cb),
                         formatDosDate(n.date).c_str(), formatDosTime(n.time).c_str(),
-                        attributes.c_str(), n.psz1);
+                        attributes.c_str(), printableText(n.psz1).c_str());
         }
         return 0;
     }

@@ -14,4 +14,13 @@ namespace cabinet::testing {
 std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
                                   const std::string& fileName);
 
+// A cabinet of stored (uncompressed) members in one folder and one data block, names taken
+// byte for byte: names no tool would write can be tried. The contents together stay under
+// 32 KB.
+struct StoredMember {
+    std::string name;
+    std::string content;
+};
+std::vector<uint8_t> storedCabinetImage(const std::vector<StoredMember>& members);
+
 }  // namespace cabinet::testing
