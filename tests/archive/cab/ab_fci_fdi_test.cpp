@@ -14,7 +14,7 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-constexpr const char* kLibraryWithoutCopy = "libfake_cabinet_no_copy.so";
+constexpr const char* kLibraryWithoutCopy = PELMORA_FAKE_CABINET;
 
 // Points the binding at another library for one test and back at the real one afterwards.
 class BindingTest : public ::testing::Test {

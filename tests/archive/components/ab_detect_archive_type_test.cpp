@@ -21,7 +21,7 @@ namespace {
 class DetectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        pelmora::SetCabinetLibraryNameForTesting("libfake_cabinet_no_copy.so");
+        pelmora::SetCabinetLibraryNameForTesting(PELMORA_FAKE_CABINET);
     }
     void TearDown() override { pelmora::SetCabinetLibraryNameForTesting(""); }
     ScratchFolder folder;
