@@ -273,6 +273,10 @@ TAbArchiveType VerifyCabinet(TStream& stream) {
         }
     } guard{context};
     int64_t position = stream.Position();
+    // Whether FDIIsCabinet reads from the start of the file or from where the handle stands
+    // is left open by the library's contract: the platform's library reads from where it
+    // stands. The check is about the whole file, so it always starts at the beginning.
+    stream.SetPosition(0);
     FDICabInfo info{};
     TAbArchiveType result = pelmora::FDIIsCabinet(context, handleOf(stream), &info)
                                 ? TAbArchiveType::atCab

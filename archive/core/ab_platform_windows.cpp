@@ -66,8 +66,8 @@ std::u16string shortNameOf(std::u16string_view path) {
 }  // namespace platform
 
 TAbDateTime localDateTimeFromUnix(int64_t seconds, int32_t milliseconds) {
-    const int64_t steps = (seconds + platform::kSecondsFrom1601To1970) *
-                          platform::kFileTimeStepsPerSecond;
+    const int64_t steps =
+        (seconds + platform::kSecondsFrom1601To1970) * platform::kFileTimeStepsPerSecond;
     FILETIME utc{static_cast<DWORD>(steps & 0xFFFFFFFF), static_cast<DWORD>(steps >> 32)};
     SYSTEMTIME universal{};
     SYSTEMTIME local{};

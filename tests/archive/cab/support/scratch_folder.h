@@ -25,8 +25,8 @@ public:
         // A new folder under a random name; creating it is the test that nobody else has it.
         std::random_device entropy;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            FPath = std::filesystem::temp_directory_path() /
-                    ("pelmora-" + std::to_string(entropy()));
+            FPath =
+                std::filesystem::temp_directory_path() / ("pelmora-" + std::to_string(entropy()));
             if (std::filesystem::create_directory(FPath)) return;
         }
         std::abort();
@@ -106,6 +106,15 @@ inline bool isWritable(const std::filesystem::path& path) {
     using std::filesystem::perms;
     const perms write = perms::owner_write | perms::group_write | perms::others_write;
     return (std::filesystem::status(path).permissions() & write) != perms::none;
+}
+
+// Takes every permission from the file, leaving its folder open to all (for the tests of
+// files that cannot be opened).
+inline void makeUnreadable(const std::filesystem::path& file, const std::filesystem::path& folder) {
+    using std::filesystem::perms;
+    std::filesystem::permissions(file, perms::none);
+    std::filesystem::permissions(folder, perms::owner_all | perms::group_read | perms::group_exec |
+                                             perms::others_read | perms::others_exec);
 }
 
 // Runs a command line through the shell; its exit status.
