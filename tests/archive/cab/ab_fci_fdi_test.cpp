@@ -41,6 +41,24 @@ TEST_F(BindingTest, MissingLibraryRaisesOnEveryUseUntilOneCanBeLoaded) {
     EXPECT_TRUE(pelmora::FDIDestroy(context));
 }
 
+TEST_F(BindingTest, EnvironmentVariableChoosesTheLibrary) {
+    CabErrorRecord errors{};
+    {
+        testsupport::EnvironmentScope chosen("PELMORA_CABINET_LIBRARY", "libno-such-cabinet.so");
+        SetCabinetLibraryNameForTesting("");
+        EXPECT_THROW(createDecompressionContext(errors), EAbNoCabinetDll);
+    }
+    testsupport::EnvironmentScope chosen("PELMORA_CABINET_LIBRARY", kLibraryWithoutCopy);
+    SetCabinetLibraryNameForTesting("");
+    FDIContext context = createDecompressionContext(errors);
+    ASSERT_NE(context, nullptr);
+    char name[] = "x.cab";
+    char path[] = "";
+    // The stand-in has no FDICopy: the call answers 0 without reaching any library.
+    EXPECT_EQ(pelmora::FDICopy(context, name, path, 0, nullptr, nullptr, nullptr), 0);
+    pelmora::FDIDestroy(context);
+}
+
 TEST_F(BindingTest, MissingEntryPointsAnswerZeroWithoutCalling) {
     SetCabinetLibraryNameForTesting(kLibraryWithoutCopy);
     CabErrorRecord errors{};

@@ -126,6 +126,36 @@ inline int run(const std::string& command) {
 
 namespace testsupport {
 
+// Sets an environment variable of the process for the scope, and restores its earlier value
+// (or its absence) afterwards.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char* name, const char* value) : FName(name) {
+        const char* earlier = std::getenv(name);
+        FHadValue = earlier != nullptr;
+        if (earlier) FEarlier = earlier;
+        set(value);
+    }
+    ~EnvironmentScope() { set(FHadValue ? FEarlier.c_str() : nullptr); }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    void set(const char* value) {
+#ifdef _WIN32
+        _putenv_s(FName.c_str(), value ? value : "");  // an empty value removes it
+#else
+        if (value)
+            ::setenv(FName.c_str(), value, 1);
+        else
+            ::unsetenv(FName.c_str());
+#endif
+    }
+    std::string FName;
+    std::string FEarlier;
+    bool FHadValue = false;
+};
+
 // Drops the effective user to "nobody" for the scope when the tests run as root, so that
 // file permissions are enforced on the code under test as they would be for a user. Windows
 // has no such switch; there the scope changes nothing.
