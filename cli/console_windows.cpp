@@ -1,7 +1,8 @@
 #include <io.h>
-#include <shellapi.h>
 #include <stdio.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include "cli/console.h"
 

@@ -1,6 +1,7 @@
 // Process services on Windows: CreateProcessW and ShellExecuteExW with the "runas" verb.
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include <vector>
 

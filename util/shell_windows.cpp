@@ -1,6 +1,7 @@
 // Shell services on Windows: ShellExecuteW with the "open" verb and Explorer's "/e," switch.
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include "util/common_func.h"
 

@@ -10,6 +10,7 @@
 #include "archive/cab/ab_code_page.h"
 #include "archive/cab/ab_dynamic_library.h"
 #include "archive/core/ab_exceptions.h"
+#include "util/environment.h"
 
 namespace pelmora {
 namespace {
@@ -38,6 +39,15 @@ Binding& binding() {
 std::string& libraryNameOverride() {
     static std::string name;
     return name;
+}
+
+// The library to bind: the one a test chose, else the one the environment names, else the
+// platform's own.
+std::string libraryToLoad() {
+    if (!libraryNameOverride().empty()) return libraryNameOverride();
+    const std::u16string chosen = ReadEnvironment(dynlib::kCabinetLibraryVariable);
+    if (!chosen.empty()) return codepage::utf16ToUtf8(chosen);
+    return dynlib::cabinetLibraryName();
 }
 
 template <typename Fn>
@@ -75,9 +85,7 @@ void keepException() noexcept {
 void LoadCabinetLibrary() {
     Binding& b = binding();
     if (b.loaded) return;
-    const std::string& name = libraryNameOverride();
-    dynlib::ModuleHandle module =
-        dynlib::loadLibrary(name.empty() ? dynlib::cabinetLibraryName() : name);
+    dynlib::ModuleHandle module = dynlib::loadLibrary(libraryToLoad());
     if (!module) throw EAbNoCabinetDll();
     b.module = module;
     bind(b.fdiCreate, "FDICreate");
@@ -265,6 +273,10 @@ TAbArchiveType VerifyCabinet(TStream& stream) {
         }
     } guard{context};
     int64_t position = stream.Position();
+    // Whether FDIIsCabinet reads from the start of the file or from where the handle stands
+    // is left open by the library's contract: the platform's library reads from where it
+    // stands. The check is about the whole file, so it always starts at the beginning.
+    stream.SetPosition(0);
     FDICabInfo info{};
     TAbArchiveType result = pelmora::FDIIsCabinet(context, handleOf(stream), &info)
                                 ? TAbArchiveType::atCab

@@ -21,7 +21,8 @@ namespace pelmora {
 void LoadCabinetLibrary();
 
 // The library a test binds to instead of the platform's own; an empty name restores the
-// platform's. Returns the binding to the unbound state so that the next use loads anew.
+// usual choice (PELMORA_CABINET_LIBRARY, else the platform's). Returns the binding to the unbound
+// state so that the next use loads anew.
 void SetCabinetLibraryNameForTesting(const std::string& name);
 
 // Forwarding operations: load the library, then call the entry point; a missing export

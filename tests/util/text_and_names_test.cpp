@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "gtest/gtest.h"
 #include "util/command_line_words.h"
 #include "util/common_func.h"
@@ -108,17 +110,30 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{"LastBeforeSurrogates", "\xED\x9F\xBF", u"\uD7FF"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Sets (or with null removes) a variable of the process's own environment.
+void setVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");  // an empty value removes the variable
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
 TEST(ReadEnvironment, ReadsWholeValuesWithWindowsNameMatching) {
-    const std::string longValue(40000, 'v');
-    setenv("PELMORA_TEST_LONG", longValue.c_str(), 1);
-    setenv("PelmoraTestMixed", "mixed", 1);
-    unsetenv("PELMORA_TEST_UNSET");
+    // Longer than any fixed buffer, within Windows' limit of 32767 characters for one value.
+    const std::string longValue(32000, 'v');
+    setVariable("PELMORA_TEST_LONG", longValue.c_str());
+    setVariable("PelmoraTestMixed", "mixed");
+    setVariable("PELMORA_TEST_UNSET", nullptr);
     EXPECT_EQ(ReadEnvironment(u"PELMORA_TEST_LONG"), utf8ToUtf16(longValue));
     EXPECT_EQ(ReadEnvironment(u"pelmoratestmixed"), u"mixed");
     EXPECT_EQ(ReadEnvironment(u"PELMORA_TEST_UNSET"), u"");
     EXPECT_EQ(ReadEnvironment(u""), u"");
-    unsetenv("PELMORA_TEST_LONG");
-    unsetenv("PelmoraTestMixed");
+    setVariable("PELMORA_TEST_LONG", nullptr);
+    setVariable("PelmoraTestMixed", nullptr);
 }
 
 }  // namespace

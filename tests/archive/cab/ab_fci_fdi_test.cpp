@@ -14,7 +14,7 @@ using testsupport::ScratchFolder;
 
 namespace {
 
-constexpr const char* kLibraryWithoutCopy = "libfake_cabinet_no_copy.so";
+constexpr const char* kLibraryWithoutCopy = PELMORA_FAKE_CABINET;
 
 // Points the binding at another library for one test and back at the real one afterwards.
 class BindingTest : public ::testing::Test {
@@ -39,6 +39,24 @@ TEST_F(BindingTest, MissingLibraryRaisesOnEveryUseUntilOneCanBeLoaded) {
     FDIContext context = createDecompressionContext(errors);
     ASSERT_NE(context, nullptr);
     EXPECT_TRUE(pelmora::FDIDestroy(context));
+}
+
+TEST_F(BindingTest, EnvironmentVariableChoosesTheLibrary) {
+    CabErrorRecord errors{};
+    {
+        testsupport::EnvironmentScope chosen("PELMORA_CABINET_LIBRARY", "libno-such-cabinet.so");
+        SetCabinetLibraryNameForTesting("");
+        EXPECT_THROW(createDecompressionContext(errors), EAbNoCabinetDll);
+    }
+    testsupport::EnvironmentScope chosen("PELMORA_CABINET_LIBRARY", kLibraryWithoutCopy);
+    SetCabinetLibraryNameForTesting("");
+    FDIContext context = createDecompressionContext(errors);
+    ASSERT_NE(context, nullptr);
+    char name[] = "x.cab";
+    char path[] = "";
+    // The stand-in has no FDICopy: the call answers 0 without reaching any library.
+    EXPECT_EQ(pelmora::FDICopy(context, name, path, 0, nullptr, nullptr, nullptr), 0);
+    pelmora::FDIDestroy(context);
 }
 
 TEST_F(BindingTest, MissingEntryPointsAnswerZeroWithoutCalling) {

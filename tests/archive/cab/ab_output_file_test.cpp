@@ -1,7 +1,6 @@
 #include "archive/cab/ab_output_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
@@ -20,12 +19,6 @@ std::time_t localTime(int year, int month, int day, int hour, int minute, int se
     t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
     t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
     return std::mktime(&t);
-}
-
-struct stat statOf(const fs::path& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st;
 }
 
 std::size_t entriesIn(const fs::path& folder) {
@@ -47,9 +40,9 @@ TEST(PendingOutputFileTest, CommitReplacesTheTargetWithTheStampedFile) {
         out.Commit(0x5021, 0x6000, 0x20);  // 1 January 2020 12:00:00, archive bit
     }
     EXPECT_EQ(testsupport::readFile(folder / "img1.jpg"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    struct stat st = statOf(folder / "img1.jpg");
-    EXPECT_EQ(st.st_mtime, localTime(2020, 1, 1, 12, 0, 0));
-    EXPECT_NE(st.st_mode & S_IWUSR, 0u);  // the archive bit changes nothing
+    EXPECT_EQ(testsupport::modifiedUnixSeconds(folder / "img1.jpg"),
+              localTime(2020, 1, 1, 12, 0, 0));
+    EXPECT_TRUE(testsupport::isWritable(folder / "img1.jpg"));  // the archive bit changes nothing
     EXPECT_EQ(entriesIn(folder.path()), 1u);
 }
 
@@ -57,7 +50,7 @@ TEST(PendingOutputFileTest, ReadOnlyBitClearsEveryWritePermission) {
     ScratchFolder folder;
     PendingOutputFile out(u16(folder / "locked.png"));
     out.Commit(0x5021, 0x6000, 0x01 | 0x02 | 0x04);
-    EXPECT_EQ(statOf(folder / "locked.png").st_mode & 0222, 0u);
+    EXPECT_FALSE(testsupport::isWritable(folder / "locked.png"));
 }
 
 TEST(PendingOutputFileTest, ImpossibleStampKeepsTheTimeOfWriting) {
@@ -65,7 +58,7 @@ TEST(PendingOutputFileTest, ImpossibleStampKeepsTheTimeOfWriting) {
     std::time_t before = std::time(nullptr);
     PendingOutputFile out(u16(folder / "a.jpg"));
     out.Commit(0x0000, 0x0000, 0);  // month 0 is no date
-    EXPECT_GE(statOf(folder / "a.jpg").st_mtime, before - 1);
+    EXPECT_GE(testsupport::modifiedUnixSeconds(folder / "a.jpg"), before - 1);
 }
 
 TEST(PendingOutputFileTest, DiscardLeavesTheOldFileAndNoTemporaryFile) {
@@ -108,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
                                                            fs::path t = folder / "img.jpg";
                                                            testsupport::writeFile(
                                                                t, std::string("old"));
-                                                           ::chmod(t.c_str(), 0444);
+                                                           fs::permissions(
+                                                               t, fs::perms::owner_read |
+                                                                      fs::perms::group_read |
+                                                                      fs::perms::others_read);
                                                            return t;
                                                        }},
                                            RefusedCase{"Folder",

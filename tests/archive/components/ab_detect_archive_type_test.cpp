@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 
@@ -20,9 +19,7 @@ namespace {
 // library that accepts what starts with "MSCF".
 class DetectTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pelmora::SetCabinetLibraryNameForTesting("libfake_cabinet_no_copy.so");
-    }
+    void SetUp() override { pelmora::SetCabinetLibraryNameForTesting(PELMORA_FAKE_CABINET); }
     void TearDown() override { pelmora::SetCabinetLibraryNameForTesting(""); }
     ScratchFolder folder;
 };
@@ -98,10 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DetectTest, UnreadableFileRaisesTheOpenError) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no permission bit that forbids reading";
+#endif
     auto path = folder / "locked.themepack";
     testsupport::writeFile(path, cabinetBytes());
-    ::chmod(path.c_str(), 0);
-    ::chmod(folder.path().c_str(), 0755);
+    testsupport::makeUnreadable(path, folder.path());
     testsupport::UnprivilegedScope asUser;
     try {
         DetectArchiveType(u16(path), Type::atCab);

@@ -1,10 +1,9 @@
 #include "support/cabinet_maker.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "support/scratch_folder.h"
@@ -14,9 +13,39 @@ namespace fs = std::filesystem;
 namespace testsupport {
 namespace {
 
+#ifdef _WIN32
+// Windows' command processor: double quotes; no peer tools, so our own cabtool.exe writes
+// every kind of fixture (its stored and MSZIP output stand in for gcab's).
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string cabinetCommand(CabMaker maker, const fs::path& source, const fs::path& cabinet,
+                           const std::string& list) {
+    const char* method = maker == CabMaker::CabtoolLzx  ? "lzx:21"
+                         : maker == CabMaker::GcabMszip ? "mszip"
+                                                        : "none";
+    return "cd /d " + quoted(source.string()) + " && " +
+           quoted(PELMORA_BINARY_DIR "/bin/cabtool.exe") + " create -z " + method + " " +
+           quoted(cabinet.string()) + list + " >NUL";
+}
+#else
 std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
+
+std::string cabinetCommand(CabMaker maker, const fs::path& source, const fs::path& cabinet,
+                           const std::string& list) {
+    if (maker == CabMaker::CabtoolLzx) {
+        return "cd " + quoted(source.string()) + " && " +
+               quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create -z lzx:21 " +
+               quoted(cabinet.string()) + list + " >/dev/null";
+    }
+    return "cd " + quoted(source.string()) + " && gcab -c " +
+           (maker == CabMaker::GcabMszip ? "-z " : "") + quoted(cabinet.string()) + list +
+           " >/dev/null";
+}
+#endif
 
 std::string diskName(std::string stored) {
     std::replace(stored.begin(), stored.end(), '\\', '/');
@@ -24,8 +53,9 @@ std::string diskName(std::string stored) {
 }
 
 void setModified(const fs::path& path, std::time_t when) {
-    struct timespec times[2] = {{when, 0}, {when, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    const auto moment = std::chrono::system_clock::from_time_t(when);
+    std::error_code ignored;
+    fs::last_write_time(path, std::chrono::file_clock::from_sys(moment), ignored);
 }
 
 }  // namespace
@@ -74,16 +104,8 @@ fs::path makeCabinet(const fs::path& folder, const std::string& name,
         list += quoted(diskName(m.storedName));
     }
     fs::path cabinet = folder / name;
-    std::string command;
-    if (maker == CabMaker::CabtoolLzx) {
-        command = "cd " + quoted(source.string()) + " && " +
-                  quoted(PELMORA_BINARY_DIR "/bin/cabtool") + " create -z lzx:21 " +
-                  quoted(cabinet.string()) + list;
-    } else {
-        command = "cd " + quoted(source.string()) + " && gcab -c " +
-                  (maker == CabMaker::GcabMszip ? "-z " : "") + quoted(cabinet.string()) + list;
-    }
-    if (run(command + " >/dev/null") != 0 || !fs::exists(cabinet)) {
+    const std::string command = cabinetCommand(maker, source, cabinet, list);
+    if (run(command) != 0 || !fs::exists(cabinet)) {
         ADD_FAILURE() << "could not make a cabinet: " << command;
         return {};
     }

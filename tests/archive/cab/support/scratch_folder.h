@@ -2,13 +2,18 @@
 // helpers for fixtures.
 #pragma once
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -17,10 +22,14 @@ namespace testsupport {
 class ScratchFolder {
 public:
     ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        if (!made) std::abort();
-        FPath = made;
+        // A new folder under a random name; creating it is the test that nobody else has it.
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            FPath =
+                std::filesystem::temp_directory_path() / ("pelmora-" + std::to_string(entropy()));
+            if (std::filesystem::create_directory(FPath)) return;
+        }
+        std::abort();
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -75,6 +84,39 @@ inline std::u16string u16(const std::filesystem::path& path) {
     return out;
 }
 
+// A file's last write time in seconds since 1970-01-01 UTC.
+inline int64_t modifiedUnixSeconds(const std::filesystem::path& path) {
+    const auto system = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(path));
+    return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+}
+
+// The calendar of a moment in local time.
+inline std::tm localCalendar(std::time_t when) {
+    std::tm calendar{};
+#ifdef _WIN32
+    localtime_s(&calendar, &when);
+#else
+    localtime_r(&when, &calendar);
+#endif
+    return calendar;
+}
+
+// Whether anybody may write the file (on Windows: it is not read-only).
+inline bool isWritable(const std::filesystem::path& path) {
+    using std::filesystem::perms;
+    const perms write = perms::owner_write | perms::group_write | perms::others_write;
+    return (std::filesystem::status(path).permissions() & write) != perms::none;
+}
+
+// Takes every permission from the file, leaving its folder open to all (for the tests of
+// files that cannot be opened).
+inline void makeUnreadable(const std::filesystem::path& file, const std::filesystem::path& folder) {
+    using std::filesystem::perms;
+    std::filesystem::permissions(file, perms::none);
+    std::filesystem::permissions(folder, perms::owner_all | perms::group_read | perms::group_exec |
+                                             perms::others_read | perms::others_exec);
+}
+
 // Runs a command line through the shell; its exit status.
 inline int run(const std::string& command) {
     return std::system(command.c_str());
@@ -84,16 +126,51 @@ inline int run(const std::string& command) {
 
 namespace testsupport {
 
+// Sets an environment variable of the process for the scope, and restores its earlier value
+// (or its absence) afterwards.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char* name, const char* value) : FName(name) {
+        const char* earlier = std::getenv(name);
+        FHadValue = earlier != nullptr;
+        if (earlier) FEarlier = earlier;
+        set(value);
+    }
+    ~EnvironmentScope() { set(FHadValue ? FEarlier.c_str() : nullptr); }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    void set(const char* value) {
+#ifdef _WIN32
+        _putenv_s(FName.c_str(), value ? value : "");  // an empty value removes it
+#else
+        if (value)
+            ::setenv(FName.c_str(), value, 1);
+        else
+            ::unsetenv(FName.c_str());
+#endif
+    }
+    std::string FName;
+    std::string FEarlier;
+    bool FHadValue = false;
+};
+
 // Drops the effective user to "nobody" for the scope when the tests run as root, so that
-// file permissions are enforced on the code under test as they would be for a user.
+// file permissions are enforced on the code under test as they would be for a user. Windows
+// has no such switch; there the scope changes nothing.
 class UnprivilegedScope {
 public:
+#ifdef _WIN32
+    UnprivilegedScope() : FWasRoot(false) {}
+#else
     UnprivilegedScope() : FWasRoot(::geteuid() == 0) {
         if (FWasRoot && ::seteuid(65534) != 0) std::abort();
     }
     ~UnprivilegedScope() {
         if (FWasRoot && ::seteuid(0) != 0) std::abort();
     }
+#endif
     UnprivilegedScope(const UnprivilegedScope&) = delete;
     UnprivilegedScope& operator=(const UnprivilegedScope&) = delete;
 
