@@ -16,9 +16,15 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 
 std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
                                   const std::string& fileName) {
+    return cabinetImage(blocks, compression, std::vector<std::string>{fileName});
+}
+
+std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
+                                  const std::vector<std::string>& fileNames) {
     constexpr uint32_t kHeaderSize = 36, kFolderSize = 8, kFileFixedSize = 16;
-    const uint32_t dataStart =
-        kHeaderSize + kFolderSize + kFileFixedSize + static_cast<uint32_t>(fileName.size()) + 1;
+    uint32_t dataStart = kHeaderSize + kFolderSize;
+    for (const auto& name : fileNames)
+        dataStart += kFileFixedSize + static_cast<uint32_t>(name.size()) + 1;
     uint32_t cabinetSize = dataStart, fileSize = 0;
     for (const auto& block : blocks) {
         cabinetSize += 8 + static_cast<uint32_t>(block.data.size());
@@ -35,7 +41,7 @@ std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t
     out.push_back(3);  // version 1.3
     out.push_back(1);
     put16(out, 1);  // folders
-    put16(out, 1);  // files
+    put16(out, static_cast<uint32_t>(fileNames.size()));
     put16(out, 0);  // flags
     put16(out, 0);  // set id
     put16(out, 0);  // index in set
@@ -44,14 +50,16 @@ std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t
     put16(out, static_cast<uint32_t>(blocks.size()));
     put16(out, compression);
 
-    put32(out, fileSize);
-    put32(out, 0);       // offset in folder
-    put16(out, 0);       // folder index
-    put16(out, 0x5A21);  // 2025-01-01
-    put16(out, 0x6000);  // 12:00:00
-    put16(out, 0x20);    // archive attribute
-    out.insert(out.end(), fileName.begin(), fileName.end());
-    out.push_back(0);
+    for (const auto& fileName : fileNames) {
+        put32(out, fileSize);
+        put32(out, 0);       // offset in folder
+        put16(out, 0);       // folder index
+        put16(out, 0x5A21);  // 2025-01-01
+        put16(out, 0x6000);  // 12:00:00
+        put16(out, 0x20);    // archive attribute
+        out.insert(out.end(), fileName.begin(), fileName.end());
+        out.push_back(0);
+    }
 
     for (const auto& block : blocks) {
         put32(out, 0);
