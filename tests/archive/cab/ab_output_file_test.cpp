@@ -175,6 +175,9 @@ class RefusedTargetTest : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
     ScratchFolder folder;
     fs::path target = GetParam().prepare(folder.path());
+    ::chmod(folder.path().c_str(), 0755);
+    // As a user, for whom permissions hold.
+    testsupport::UnprivilegedScope user;
     try {
         PendingOutputFile out(u16(target));
         FAIL() << "the target was accepted";
@@ -184,7 +187,8 @@ TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
         EXPECT_GT(e.Message().size(), expectedStart.size());  // the system's reason follows
     }
     // Nothing was left behind beside the target.
-    EXPECT_EQ(entriesIn(folder.path()), fs::exists(target) ? 1u : 0u);
+    const fs::path parent = target.parent_path();
+    EXPECT_EQ(fs::exists(parent) ? entriesIn(parent) : 0u, fs::exists(target) ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
@@ -192,6 +196,14 @@ INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
                                                        [](const fs::path& folder) {
                                                            fs::create_directory(folder / "img.jpg");
                                                            return folder / "img.jpg";
+                                                       }},
+                                           // Neither a file without a name nor a named
+                                           // one can be made there.
+                                           RefusedCase{"UnwritableFolder",
+                                                       [](const fs::path& folder) {
+                                                           fs::create_directory(folder / "ro");
+                                                           ::chmod((folder / "ro").c_str(), 0555);
+                                                           return folder / "ro" / "img.jpg";
                                                        }},
                                            RefusedCase{"MissingFolder",
                                                        [](const fs::path& folder) {
