@@ -116,8 +116,7 @@ private:
     void parseShortGroup(const std::u16string& arg, bool& maskGiven, bool& allGiven) {
         for (size_t i = 1; i < arg.size() && result_.Action == TCliAction::caRun; ++i) {
             const Flag* flag = findShort(arg[i]);
-            // Appended, not prepended: GCC 12 at -O3 misreads "-" + a temporary string as
-            // an overlapping copy and warns.
+            // Appended rather than "-" + text: GCC 12 at -O3 sees a false overlap in the latter.
             std::string shown(1, '-');
             shown += utf16ToUtf8(arg.substr(i, 1));
             if (!flag) {

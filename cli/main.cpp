@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/pack_extraction.h"
+#include "cli/stop_signals.h"
 
 int main(int argc, char** argv) {
     const TParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
@@ -20,6 +21,13 @@ int main(int argc, char** argv) {
         case TCliAction::caRun:
             break;
     }
-    TPackExtraction extraction(parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
-    return extraction.Run();
+    CatchStopSignals();
+    int status;
+    {
+        TPackExtraction extraction(parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
+        status = extraction.Run();
+    }
+    // An interrupted run has discarded its unfinished member by now.
+    EndAsTheCaughtStopSignal();
+    return status;
 }

@@ -12,6 +12,7 @@
 #include "util/errors.h"
 #include "util/path_delimiter.h"
 #include "util/printable_text.h"
+#include "util/stop_request.h"
 #include "util/utf16_text.h"
 
 namespace {
@@ -116,8 +117,9 @@ TPackExtraction::TPackExtraction(TCliOptions options, std::ostream& out, std::os
     TAbExtractOptions extractOptions{eoCreateDirs};
     if (FOptions.RestorePaths) extractOptions.Include(eoRestorePath);
     FExtractor.SetExtractOptions(extractOptions);
-    FExtractor.SetOnArchiveProgress([this](TComponent&, uint8_t progress, bool&) {
+    FExtractor.SetOnArchiveProgress([this](TComponent&, uint8_t progress, bool& abort) {
         if (FExtracting) FBar.Show(utf8(fileNameOf(FPack)), progress);
+        abort = StopRequested();  // an interrupted run looks at no further member
     });
     FExtractor.SetOnConfirmProcessItem(
         [this](TComponent&, TAbArchiveItem*, TAbProcessType, bool&) { ++FConfirmed; });
@@ -134,6 +136,7 @@ TPackExtraction::~TPackExtraction() {
 
 int TPackExtraction::Run() {
     for (const std::u16string& pack : FOptions.Packs) {
+        if (StopRequested()) break;
         FPack = pack;
         try {
             if (FOptions.List) {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <string>
 
 #include "archive/cab/ab_output_file.h"
 
@@ -23,16 +24,41 @@ bool validDosStamp(int year, int month, int day, int hour, int minute, int secon
 bool refusesReplacement(const std::u16string& target, int32_t& reason) {
     struct stat st {};
     if (::stat(nativePath(target).c_str(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        reason = EISDIR;
+    // A read-only file is no obstacle: the new file is moved over it, which needs only the
+    // folder's permission, as Windows replaces it once its read-only attribute is cleared.
+    if (!S_ISDIR(st.st_mode)) return false;
+    reason = EISDIR;
+    return true;
+}
+
+intptr_t openUnnamedIn(const std::u16string& folder) {
+#ifdef O_TMPFILE
+    const std::string path = folder.empty() ? std::string(".") : nativePath(folder);
+    // Any refusal (no such file type on this file system or kernel, no permission) sends the
+    // caller to a named file, which reports a lasting problem with the system's reason.
+    const int fd = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    return fd < 0 ? -1 : fd;
+#else
+    (void)folder;
+    return -1;
+#endif
+}
+
+bool linkUnnamed(TFileStream& file, const std::u16string& name, int32_t& reason) {
+    const std::string target = nativePath(name);
+    const std::string self = "/proc/self/fd/" + std::to_string(file.Handle());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         return true;
     }
-    // The read-only attribute is a file without write permission: Windows would refuse to
-    // create it anew, whoever asks.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        reason = EACCES;
+    reason = errno;
+#ifdef AT_EMPTY_PATH
+    // Without /proc the descriptor itself can be linked, where the system allows it.
+    if (reason == ENOENT && ::linkat(static_cast<int>(file.Handle()), "", AT_FDCWD, target.c_str(),
+                                     AT_EMPTY_PATH) == 0) {
         return true;
     }
+    if (reason == ENOENT) reason = errno;
+#endif
     return false;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "util/errors.h"
@@ -58,6 +59,10 @@ class TFileStream : public TStream {
 public:
     // Opens or creates the file; raises EFOpenError or EFCreateError with the system's reason.
     TFileStream(const std::u16string& fileName, TFileOpenMode mode);
+    // Takes over a file the platform opened already (handle as Handle() answers it); the
+    // stream closes it. fileName names it in messages.
+    TFileStream(std::u16string fileName, intptr_t handle)
+        : FFileName(std::move(fileName)), FHandle(handle) {}
     ~TFileStream() override;
 
     int32_t Read(void* buffer, int32_t count) override;

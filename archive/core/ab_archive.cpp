@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <utility>
 
 #include "archive/core/ab_messages.h"
@@ -42,6 +43,24 @@ std::u16string_view logWord(TAbProcessType type) {
             break;
     }
     return u"Unhandled Entity";
+}
+
+// Refuses at once a selection whose declared sizes do not fit on the target's file system:
+// a small pack can declare gigabytes, and a run that fills the disk halfway helps nobody.
+// Each member is counted in full, since its new file is complete before an older file of
+// that name goes. When the system cannot tell its free space, the extraction goes ahead.
+template <typename Select>
+void ensureRoomFor(const TAbArchiveList& items, const std::u16string& folder, Select selected) {
+    constexpr int64_t kMost = std::numeric_limits<int64_t>::max();
+    int64_t needed = 0;
+    for (const TAbArchiveItem* item : items) {
+        if (!selected(item)) continue;
+        const int64_t size = std::max<int64_t>(item->UncompressedSize(), 0);
+        needed = size > kMost - needed ? kMost : needed + size;
+    }
+    if (needed == 0) return;
+    const int64_t available = platform::freeSpaceOf(folder.empty() ? u"." : folder);
+    if (available >= 0 && needed > available) throw EAbNotEnoughSpace(needed, available);
 }
 
 }  // namespace
@@ -227,19 +246,19 @@ void TAbArchive::ExtractFiles(std::u16string_view FileMask) {
 
 void TAbArchive::ExtractFilesEx(std::u16string_view FileMask, std::u16string_view ExclusionMask) {
     EnsureValid();
-    walkItemsWithProgress(
-        [&](const TAbArchiveItem* item) {
-            return item->MatchesStoredNameEx(FileMask) &&
-                   !item->MatchesStoredNameEx(ExclusionMask) &&
-                   (FExtractOptions.Contains(eoCreateDirs) || !item->IsDirectory());
-        },
-        [this](int32_t index) { ExtractAt(index, std::u16string()); });
+    const auto selected = [&](const TAbArchiveItem* item) {
+        return item->MatchesStoredNameEx(FileMask) && !item->MatchesStoredNameEx(ExclusionMask) &&
+               (FExtractOptions.Contains(eoCreateDirs) || !item->IsDirectory());
+    };
+    ensureRoomFor(*FItemList, FBaseDirectory, selected);
+    walkItemsWithProgress(selected, [this](int32_t index) { ExtractAt(index, std::u16string()); });
 }
 
 void TAbArchive::ExtractTaggedItems() {
     EnsureValid();
-    walkItemsWithProgress([](const TAbArchiveItem* item) { return item->Tagged(); },
-                          [this](int32_t index) { ExtractAt(index, std::u16string()); });
+    const auto selected = [](const TAbArchiveItem* item) { return item->Tagged(); };
+    ensureRoomFor(*FItemList, FBaseDirectory, selected);
+    walkItemsWithProgress(selected, [this](int32_t index) { ExtractAt(index, std::u16string()); });
 }
 
 void TAbArchive::TestTaggedItems() {

@@ -1,5 +1,6 @@
 #include "archive/core/ab_exceptions.h"
 
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -40,6 +41,32 @@ PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException, AbUnsafeStoredNameS, 300
 PELMORA_AB_CONDITION(EAbLinkInStoredPath, EAbException, AbLinkInStoredPathS, 301)
 
 #undef PELMORA_AB_CONDITION
+
+namespace {
+
+constexpr int64_t kMegabyte = 1 << 20;
+
+std::u16string decimal(int64_t value) {
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string notEnoughSpaceText(int64_t neededBytes, int64_t freeBytes) {
+    // Rounded so that the figures never suggest the members fit when they do not.
+    const int64_t needed = neededBytes / kMegabyte + (neededBytes % kMegabyte != 0 ? 1 : 0);
+    const int64_t available = freeBytes / kMegabyte;
+    std::u16string text(AbNotEnoughSpaceS);
+    text += decimal(needed);
+    text += AbNotEnoughSpaceMiddleS;
+    text += decimal(available);
+    text += AbNotEnoughSpaceEndS;
+    return text;
+}
+
+}  // namespace
+
+EAbNotEnoughSpace::EAbNotEnoughSpace(int64_t neededBytes, int64_t freeBytes)
+    : EAbException(notEnoughSpaceText(neededBytes, freeBytes), 320) {}
 
 EAbAbortProgress::EAbAbortProgress() : EGeneralError(std::u16string(AbUserAbortS)) {}
 

@@ -77,6 +77,14 @@ public:
     EAbAbortProgress();
 };
 
+// The members chosen for extraction declare more bytes than the target's file system has
+// free: the extraction is refused before anything is written. The figures are in MB of
+// 1,048,576 bytes, the need rounded up and the free space down.
+class EAbNotEnoughSpace : public EAbException {
+public:
+    EAbNotEnoughSpace(int64_t neededBytes, int64_t freeBytes);
+};
+
 // The kind of a failure reported per item.
 enum TAbErrorClass : uint8_t {
     ecCorvana,

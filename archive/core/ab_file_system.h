@@ -89,4 +89,7 @@ bool readEntryData(std::u16string_view path, EntryData& data);
 // The short name of the last element of path, or its long name where it has none; empty
 // when the entry does not exist.
 std::u16string shortNameOf(std::u16string_view path);
+// The bytes that the file system holding path (a folder) can still take for this user;
+// -1 when the system cannot tell.
+int64_t freeSpaceOf(std::u16string_view path);
 }  // namespace platform

@@ -38,3 +38,8 @@ inline constexpr std::u16string_view AbLogCreateErrorS = u"Error creating Log Fi
 inline constexpr std::u16string_view AbPathNotFoundS = u"Path not found";
 inline constexpr std::u16string_view AbCabNoStreamCreateS =
     u"TAbCabArchive does not support CreateFromStream";
+
+// "not enough free space: needs N MB, M MB free" in three pieces around the figures.
+inline constexpr std::u16string_view AbNotEnoughSpaceS = u"not enough free space: needs ";
+inline constexpr std::u16string_view AbNotEnoughSpaceMiddleS = u" MB, ";
+inline constexpr std::u16string_view AbNotEnoughSpaceEndS = u" MB free";

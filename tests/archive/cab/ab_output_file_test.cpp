@@ -4,8 +4,11 @@
 
 #include <ctime>
 #include <filesystem>
+#include <tuple>
 
+#include "archive/core/ab_exceptions.h"
 #include "support/scratch_folder.h"
+#include "util/stop_request.h"
 
 using namespace pelmora;
 using testsupport::ScratchFolder;
@@ -29,11 +32,18 @@ void writeAll(PendingOutputFile& out, const std::string& text) {
     out.Stream().WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
 }
 
-TEST(PendingOutputFileTest, CommitReplacesTheTargetWithTheStampedFile) {
+// The behaviours that hold whichever kind of temporary file waits for the member.
+class PendingOutputKindTest : public ::testing::TestWithParam<TemporaryKind> {};
+
+std::string kindName(const ::testing::TestParamInfo<TemporaryKind>& info) {
+    return info.param == TemporaryKind::Named ? "Named" : "PreferUnnamed";
+}
+
+TEST_P(PendingOutputKindTest, CommitReplacesTheTargetWithTheStampedFile) {
     ScratchFolder folder;
     testsupport::writeFile(folder / "img1.jpg", std::string("older picture"));
     {
-        PendingOutputFile out(u16(folder / "img1.jpg"));
+        PendingOutputFile out(u16(folder / "img1.jpg"), GetParam());
         writeAll(out, "new");
         // Until the member is complete the old file stays whole.
         EXPECT_EQ(testsupport::readFile(folder / "img1.jpg").size(), 13u);
@@ -61,14 +71,93 @@ TEST(PendingOutputFileTest, ImpossibleStampKeepsTheTimeOfWriting) {
     EXPECT_GE(testsupport::modifiedUnixSeconds(folder / "a.jpg"), before - 1);
 }
 
-TEST(PendingOutputFileTest, DiscardLeavesTheOldFileAndNoTemporaryFile) {
+TEST_P(PendingOutputKindTest, DiscardLeavesTheOldFileAndNoTemporaryFile) {
     ScratchFolder folder;
     testsupport::writeFile(folder / "keep.jpg", std::string("precious"));
     {
-        PendingOutputFile out(u16(folder / "keep.jpg"));
+        PendingOutputFile out(u16(folder / "keep.jpg"), GetParam());
         writeAll(out, "half a pic");
     }  // destroyed without Commit, as when the library fails mid-member
     EXPECT_EQ(testsupport::readFile(folder / "keep.jpg").size(), 8u);
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+TEST_P(PendingOutputKindTest, ReadOnlyFileOfTheSameNameIsReplaced) {
+    ScratchFolder folder;
+    testsupport::writeFile(folder / "img.jpg", std::string("first run"));
+    fs::permissions(folder / "img.jpg",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder.path(), fs::perms::all);
+    {
+        // As a user, for whom the permissions hold (they do not stop root).
+        testsupport::UnprivilegedScope user;
+        PendingOutputFile out(u16(folder / "img.jpg"), GetParam());
+        writeAll(out, "second");
+        out.Commit(0x5021, 0x6000, 0x01);
+    }
+    EXPECT_EQ(testsupport::readFile(folder / "img.jpg"),
+              (std::vector<uint8_t>{'s', 'e', 'c', 'o', 'n', 'd'}));
+    const fs::perms writable =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    EXPECT_EQ(fs::status(folder / "img.jpg").permissions() & writable, fs::perms::none)
+        << "read-only again, as stored";
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+// Names up to the file system's 255-byte limit: the temporary file's name must not depend on
+// the target's length.
+class LongNameTest : public ::testing::TestWithParam<std::tuple<TemporaryKind, std::size_t>> {};
+
+TEST_P(LongNameTest, MemberNamesUpToTheLimitAreWritten) {
+    const auto [kind, length] = GetParam();
+    ScratchFolder folder;
+    const std::string name = std::string(length - 4, 'n') + ".jpg";
+    testsupport::writeFile(folder / name, std::string("old"));
+    {
+        PendingOutputFile out(u16(folder / name), kind);
+        writeAll(out, "new");
+        out.Commit(0x5021, 0x6000, 0x20);
+    }
+    EXPECT_EQ(testsupport::readFile(folder / name), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, LongNameTest,
+    ::testing::Combine(::testing::Values(TemporaryKind::Named, TemporaryKind::PreferUnnamed),
+                       ::testing::Values(std::size_t{240}, std::size_t{250}, std::size_t{255})));
+
+// A stop requested while a member is written (an interrupt signal): the member goes no
+// further and is discarded, the older file stays.
+TEST_P(PendingOutputKindTest, StopRequestEndsTheMemberAndLeavesTheOldFile) {
+    struct Withdraw {
+        ~Withdraw() { WithdrawStopRequest(); }
+    } withdraw;
+    ScratchFolder folder;
+    testsupport::writeFile(folder / "big.jpg", std::string("older"));
+    {
+        PendingOutputFile out(u16(folder / "big.jpg"), GetParam());
+        writeAll(out, "first block");
+        RequestStop();
+        EXPECT_THROW(writeAll(out, "second block"), EAbUserAbort);
+    }
+    EXPECT_EQ(testsupport::readFile(folder / "big.jpg").size(), 5u);
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PendingOutputKindTest,
+                         ::testing::Values(TemporaryKind::Named, TemporaryKind::PreferUnnamed),
+                         kindName);
+
+// Where the system offers files without a name, nothing of an unfinished member is visible in
+// the folder, so not even a process killed outright can leave a partial file behind.
+TEST(PendingOutputFileTest, UnfinishedMemberHasNoNameWhereTheSystemAllows) {
+    ScratchFolder folder;
+    PendingOutputFile out(u16(folder / "img.jpg"));
+    if (!out.Unnamed()) GTEST_SKIP() << "this file system has no files without a name";
+    writeAll(out, "bytes");
+    EXPECT_EQ(entriesIn(folder.path()), 0u);
+    out.Commit(0x5021, 0x6000, 0x20);
     EXPECT_EQ(entriesIn(folder.path()), 1u);
 }
 
@@ -83,6 +172,9 @@ class RefusedTargetTest : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
     ScratchFolder folder;
     fs::path target = GetParam().prepare(folder.path());
+    ::chmod(folder.path().c_str(), 0755);
+    // As a user, for whom permissions hold.
+    testsupport::UnprivilegedScope user;
     try {
         PendingOutputFile out(u16(target));
         FAIL() << "the target was accepted";
@@ -92,25 +184,23 @@ TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
         EXPECT_GT(e.Message().size(), expectedStart.size());  // the system's reason follows
     }
     // Nothing was left behind beside the target.
-    EXPECT_EQ(entriesIn(folder.path()), fs::exists(target) ? 1u : 0u);
+    const fs::path parent = target.parent_path();
+    EXPECT_EQ(fs::exists(parent) ? entriesIn(parent) : 0u, fs::exists(target) ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
-                         ::testing::Values(RefusedCase{"ReadOnlyFile",
-                                                       [](const fs::path& folder) {
-                                                           fs::path t = folder / "img.jpg";
-                                                           testsupport::writeFile(
-                                                               t, std::string("old"));
-                                                           fs::permissions(
-                                                               t, fs::perms::owner_read |
-                                                                      fs::perms::group_read |
-                                                                      fs::perms::others_read);
-                                                           return t;
-                                                       }},
-                                           RefusedCase{"Folder",
+                         ::testing::Values(RefusedCase{"Folder",
                                                        [](const fs::path& folder) {
                                                            fs::create_directory(folder / "img.jpg");
                                                            return folder / "img.jpg";
+                                                       }},
+                                           // Neither a file without a name nor a named
+                                           // one can be made there.
+                                           RefusedCase{"UnwritableFolder",
+                                                       [](const fs::path& folder) {
+                                                           fs::create_directory(folder / "ro");
+                                                           ::chmod((folder / "ro").c_str(), 0555);
+                                                           return folder / "ro" / "img.jpg";
                                                        }},
                                            RefusedCase{"MissingFolder",
                                                        [](const fs::path& folder) {

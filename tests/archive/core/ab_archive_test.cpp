@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 #include "../../util/support/stored_name_cases.h"
@@ -525,5 +526,59 @@ TEST_F(ArchiveTest, FileConstructorOpensOrExplains) {
     *reopened.FStream >> content;
     EXPECT_EQ(content, "data");
 }
+
+// Members whose declared sizes do not fit on the target's file system: the extraction is
+// refused before anything is looked at or written. Only the chosen members count.
+struct FreeSpaceCase {
+    const char* label;
+    bool tagged;        // ExtractTaggedItems of the JPEG members, else ExtractFiles("*.jpg")
+    int64_t jpegSize;   // declared by each of the two JPEG members
+    int64_t otherSize;  // declared by the text member, which is never chosen
+    bool refused;
+};
+
+class FreeSpaceTest : public ArchiveTest, public ::testing::WithParamInterface<FreeSpaceCase> {};
+
+TEST_P(FreeSpaceTest, RefusesBeforeWritingWhatCannotFit) {
+    const auto& c = GetParam();
+    open({{u"a.jpg", "a"}, {u"b.jpg", "b"}, {u"notes.txt", "n"}});
+    archive->ItemList()[0]->SetUncompressedSize(c.jpegSize);
+    archive->ItemList()[1]->SetUncompressedSize(c.jpegSize);
+    archive->ItemList()[2]->SetUncompressedSize(c.otherSize);
+    const auto extract = [&] {
+        if (!c.tagged) return archive->ExtractFiles(u"*.jpg");
+        archive->TagItems(u"*.jpg");
+        archive->ExtractTaggedItems();
+    };
+    if (!c.refused) {
+        extract();
+        EXPECT_EQ(temp.readFile(u"out/b.jpg"), "b");
+        return;
+    }
+    try {
+        extract();
+        FAIL() << "the extraction was not refused";
+    } catch (const EAbNotEnoughSpace& e) {
+        const std::u16string start = u"not enough free space: needs ";
+        EXPECT_EQ(e.Message().substr(0, start.size()), start);
+        EXPECT_EQ(e.ErrorCode, 320);
+    }
+    EXPECT_TRUE(archive->journal.empty());  // no member confirmed, written or counted
+    EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
+}
+
+// Sizes far beyond any disk the tests run on; an exabyte each.
+constexpr int64_t kExabyte = int64_t{1} << 60;
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FreeSpaceTest,
+    ::testing::Values(FreeSpaceCase{"HugeMembersByMask", false, kExabyte, 1, true},
+                      FreeSpaceCase{"HugeTaggedMembers", true, kExabyte, 1, true},
+                      // Two members of 2^62.5 would overflow a plain sum into a negative need.
+                      FreeSpaceCase{"SumPastTheLargestSize", false,
+                                    std::numeric_limits<int64_t>::max() / 2 + 1, 1, true},
+                      FreeSpaceCase{"HugeMemberNotChosen", false, 1, kExabyte, false},
+                      FreeSpaceCase{"HugeMemberNotTagged", true, 1, kExabyte, false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -134,5 +135,32 @@ TEST(TAbErrorClassTest, ValuesInDeclaredOrder) {
     EXPECT_EQ(static_cast<int>(ecOther), 6);
     EXPECT_EQ(sizeof(TAbErrorClass), 1u);
 }
+
+// The figures of "not enough free space" in MB of 2^20 bytes: the need rounded up, the free
+// space down, so that a refusal never reads as if the members fitted.
+struct SpaceCase {
+    int64_t needed;
+    int64_t available;
+    const char16_t* message;
+};
+
+class NotEnoughSpaceTest : public ::testing::TestWithParam<SpaceCase> {};
+
+TEST_P(NotEnoughSpaceTest, NamesBothFiguresInMegabytes) {
+    const auto& c = GetParam();
+    const EAbNotEnoughSpace e(c.needed, c.available);
+    EXPECT_EQ(e.Message(), c.message);
+    EXPECT_EQ(ConvertException(e), (TAbErrorClassification{ecCorvana, 320}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Figures, NotEnoughSpaceTest,
+    ::testing::Values(
+        SpaceCase{1, 0, u"not enough free space: needs 1 MB, 0 MB free"},
+        SpaceCase{(3 << 20) + 1, (3 << 20) - 1, u"not enough free space: needs 4 MB, 2 MB free"},
+        SpaceCase{int64_t{5} << 29, int64_t{2} << 30,
+                  u"not enough free space: needs 2560 MB, 2048 MB free"},
+        SpaceCase{std::numeric_limits<int64_t>::max(), int64_t{1} << 40,
+                  u"not enough free space: needs 8796093022208 MB, 1048576 MB free"}));
 
 }  // namespace

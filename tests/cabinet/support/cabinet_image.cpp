@@ -35,8 +35,14 @@ void putHeader(std::vector<uint8_t>& out, uint32_t cabinetSize, uint32_t files) 
 
 std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
                                   const std::string& fileName) {
-    const uint32_t dataStart =
-        kHeaderSize + kFolderSize + kFileFixedSize + static_cast<uint32_t>(fileName.size()) + 1;
+    return cabinetImage(blocks, compression, std::vector<std::string>{fileName});
+}
+
+std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t compression,
+                                  const std::vector<std::string>& fileNames) {
+    uint32_t dataStart = kHeaderSize + kFolderSize;
+    for (const auto& name : fileNames)
+        dataStart += kFileFixedSize + static_cast<uint32_t>(name.size()) + 1;
     uint32_t cabinetSize = dataStart, fileSize = 0;
     for (const auto& block : blocks) {
         cabinetSize += 8 + static_cast<uint32_t>(block.data.size());
@@ -44,20 +50,22 @@ std::vector<uint8_t> cabinetImage(const std::vector<DataBlock>& blocks, uint16_t
     }
 
     std::vector<uint8_t> out;
-    putHeader(out, cabinetSize, 1);
+    putHeader(out, cabinetSize, static_cast<uint32_t>(fileNames.size()));
 
     put32(out, dataStart);
     put16(out, static_cast<uint32_t>(blocks.size()));
     put16(out, compression);
 
-    put32(out, fileSize);
-    put32(out, 0);       // offset in folder
-    put16(out, 0);       // folder index
-    put16(out, 0x5A21);  // 2025-01-01
-    put16(out, 0x6000);  // 12:00:00
-    put16(out, 0x20);    // archive attribute
-    out.insert(out.end(), fileName.begin(), fileName.end());
-    out.push_back(0);
+    for (const auto& fileName : fileNames) {
+        put32(out, fileSize);
+        put32(out, 0);       // offset in folder
+        put16(out, 0);       // folder index
+        put16(out, 0x5A21);  // 2025-01-01
+        put16(out, 0x6000);  // 12:00:00
+        put16(out, 0x20);    // archive attribute
+        out.insert(out.end(), fileName.begin(), fileName.end());
+        out.push_back(0);
+    }
 
     for (const auto& block : blocks) {
         put32(out, 0);
