@@ -1,6 +1,7 @@
 #include "archive/cab/ab_cab_archive.h"
 
 #include <ostream>
+#include <set>
 #include <utility>
 
 #include "archive/cab/ab_code_page.h"
@@ -37,6 +38,12 @@ public:
 private:
     std::ostream& FOut;
 };
+
+// The next cabinet of a set cannot be read: the error names it and says why.
+EAbCabException unusableNextCabinet(const std::string& narrowName, const std::u16string& reason) {
+    return EAbCabException(u"The next cabinet \"" + codepage::narrowToUtf16(narrowName) +
+                           u"\" cannot be used: " + reason);
+}
 
 }  // namespace
 
@@ -85,6 +92,8 @@ void TAbCabArchive::ReadDirectory() {
 void TAbCabArchive::ScanCabinet() {
     {
         TFileStream stream(FArchiveName, TFileOpenMode::ReadShareDenyNone);
+        // The file listed now is the one every later pass must find under this name.
+        FCabinetFiles.Check(cabinetFileName(FCabPath + FCabName), stream);
         bool isCabinet;
         try {
             isCabinet = pelmora::FDIIsCabinet(FFDIContext, handleOf(stream), &FFDICabInfo) != 0;
@@ -106,8 +115,10 @@ void TAbCabArchive::ScanCabinet() {
 
     bool listed;
     try {
+        CabinetFilesScope scope(FCabinetFiles);
         listed = pelmora::FDICopy(FFDIContext, FCabName.data(), FCabPath.data(), 0, FdiListNotify,
                                   nullptr, this) != 0;
+        if (listed) ListFollowingCabinets();
     } catch (...) {
         CloseCabinetContexts();
         throw;
@@ -118,6 +129,42 @@ void TAbCabArchive::ScanCabinet() {
     }
     bool abort = false;
     ReportArchiveProgress(100, abort);
+}
+
+void TAbCabArchive::ListFollowingCabinets() {
+    std::set<std::u16string> seen{cabinetFileName(FCabPath + FCabName)};
+    std::u16string next = FNextCabinet;
+    while (!next.empty()) {
+        FollowedCabinet cabinet;
+        cabinet.name = codepage::utf16ToNarrow(next);
+        cabinet.number = static_cast<uint16_t>(FCurrentCab + seen.size());
+        // A set that leads back into itself is as broken as one that leads elsewhere.
+        if (!seen.insert(cabinetFileName(FCabPath + cabinet.name)).second)
+            throw unusableNextCabinet(cabinet.name, FdiErrorMessage(FDIERROR_WRONG_CABINET));
+        FFollowing = &cabinet;
+        ResetOnExit<FollowedCabinet*> stopFollowing{FFollowing, nullptr};
+        FCabinetFiles.SetLastOpenFailure(u"");
+        bool listed;
+        try {
+            listed = pelmora::FDICopy(FFDIContext, cabinet.name.data(), FCabPath.data(), 0,
+                                      FdiListNotify, nullptr, this) != 0;
+        } catch (const EAbCabinetChanged&) {
+            throw;
+        } catch (const EGeneralError& error) {
+            throw unusableNextCabinet(cabinet.name, error.Message());
+        }
+        // A set that cannot be read to its end would lose the members of its later cabinets
+        // without a word: the whole pack fails instead, naming the cabinet.
+        if (cabinet.wrongCabinet)
+            throw unusableNextCabinet(cabinet.name, FdiErrorMessage(FDIERROR_WRONG_CABINET));
+        if (!listed) {
+            std::u16string reason = FCabinetFiles.LastOpenFailure();
+            throw unusableNextCabinet(cabinet.name,
+                                      reason.empty() ? FdiErrorMessage(FErrors.ErrorCode) : reason);
+        }
+        for (auto& item : cabinet.items) ItemList().Add(item.release());
+        next = cabinet.next;
+    }
 }
 
 void TAbCabArchive::CloseCabinetContexts() {
@@ -140,6 +187,7 @@ CabHandle CABINET_CC TAbCabArchive::FdiListNotify(FDINotificationType type,
 }
 
 CabHandle TAbCabArchive::listNotify(FDINotificationType type, const FDINotification& record) {
+    if (FFollowing) return listFollowingNotify(type, record);
     switch (type) {
         case fdintCABINET_INFO:
             FSetID = record.setID;
@@ -148,24 +196,49 @@ CabHandle TAbCabArchive::listNotify(FDINotificationType type, const FDINotificat
             FNextDisk = codepage::narrowToUtf16(record.psz2 ? record.psz2 : "");
             return 0;
         case fdintPARTIAL_FILE:
-        case fdintCOPY_FILE: {
-            auto item = std::make_unique<TAbCabItem>();
-            std::string raw = record.psz1 ? record.psz1 : "";
-            item->SetRawFileName(raw);
-            item->SetFileName((record.attribs & kNameIsUtf8) ? codepage::utf8ToUtf16(raw)
-                                                             : codepage::narrowToUtf16(raw));
-            item->SetUncompressedSize(static_cast<int64_t>(record.cb));
-            item->SetLastModFileDate(record.date);
-            item->SetLastModFileTime(record.time);
-            item->SetExternalFileAttributes(record.attribs);
-            item->SetIsEncrypted(false);
-            item->SetPartialFile(type == fdintPARTIAL_FILE);
-            ItemList().Add(item.release());
+        case fdintCOPY_FILE:
+            ItemList().Add(newItem(record, type == fdintPARTIAL_FILE).release());
             return 0;  // skip: listing decompresses nothing
+        default:
+            return 0;
+    }
+}
+
+CabHandle TAbCabArchive::listFollowingNotify(FDINotificationType type,
+                                             const FDINotification& record) {
+    switch (type) {
+        case fdintCABINET_INFO:
+            if (record.setID != FSetID || record.iCabinet != FFollowing->number) {
+                FFollowing->wrongCabinet = true;
+                return -1;
+            }
+            FFollowing->next = codepage::narrowToUtf16(record.psz1 ? record.psz1 : "");
+            return 0;
+        case fdintCOPY_FILE: {
+            // A member continued from the cabinet before is listed there already.
+            auto item = newItem(record, false);
+            item->SetCabinetName(FFollowing->name);
+            FFollowing->items.push_back(std::move(item));
+            return 0;
         }
         default:
             return 0;
     }
+}
+
+std::unique_ptr<TAbCabItem> TAbCabArchive::newItem(const FDINotification& record, bool partial) {
+    auto item = std::make_unique<TAbCabItem>();
+    std::string raw = record.psz1 ? record.psz1 : "";
+    item->SetRawFileName(raw);
+    item->SetFileName((record.attribs & kNameIsUtf8) ? codepage::utf8ToUtf16(raw)
+                                                     : codepage::narrowToUtf16(raw));
+    item->SetUncompressedSize(static_cast<int64_t>(record.cb));
+    item->SetLastModFileDate(record.date);
+    item->SetLastModFileTime(record.time);
+    item->SetExternalFileAttributes(record.attribs);
+    item->SetIsEncrypted(false);
+    item->SetPartialFile(partial);
+    return item;
 }
 
 void TAbCabArchive::ExtractItemToFile(int32_t Index, const std::u16string& UseName) {
@@ -194,7 +267,12 @@ void TAbCabArchive::RunExtractionPass() {
         ReportItemFailure(FItemInProgress, ptExtract, ecCabError, FErrors.ErrorCode);
         return;
     }
-    bool copied = pelmora::FDICopy(FFDIContext, FCabName.data(), FCabPath.data(), 0,
+    // A member that starts in a later cabinet of the set is read from there.
+    std::string cabinet =
+        FItemInProgress->CabinetName().empty() ? FCabName : FItemInProgress->CabinetName();
+    CabinetFilesScope scope(FCabinetFiles);
+    FCabinetFiles.SetLastOpenFailure(u"");
+    bool copied = pelmora::FDICopy(FFDIContext, cabinet.data(), FCabPath.data(), 0,
                                    FdiExtractNotify, nullptr, this) != 0;
     if (!copied) ReportItemFailure(FItemInProgress, ptExtract, ecCabError, FErrors.ErrorCode);
 }
@@ -220,9 +298,13 @@ CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotifi
                 FOutput.reset();
             }
             return 1;
-        case fdintNEXT_CABINET:
+        case fdintNEXT_CABINET: {
             // The next cabinet is looked for beside this one; nobody is asked for another.
-            return record.fdie == FDIERROR_NONE ? 0 : -1;
+            if (record.fdie == FDIERROR_NONE) return 0;
+            std::u16string reason = FCabinetFiles.LastOpenFailure();
+            throw unusableNextCabinet(record.psz1 ? record.psz1 : "",
+                                      reason.empty() ? FdiErrorMessage(record.fdie) : reason);
+        }
         default:
             return 0;
     }

@@ -8,7 +8,9 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "archive/cab/ab_fci_fdi.h"
 #include "archive/cab/ab_output_file.h"
 #include "archive/cab/ab_stream.h"
 #include "archive/core/ab_archive.h"
@@ -25,10 +27,15 @@ public:
     void SetPartialFile(bool value) { FPartialFile = value; }
     const std::string& RawFileName() const { return FRawFileName; }
     void SetRawFileName(const std::string& value) { FRawFileName = value; }
+    // The narrow name of the later cabinet of the set in which the member starts; empty for
+    // a member of the opened cabinet itself.
+    const std::string& CabinetName() const { return FCabinetName; }
+    void SetCabinetName(const std::string& value) { FCabinetName = value; }
 
 protected:
     bool FPartialFile = false;  // began in an earlier cabinet of the set
     std::string FRawFileName;   // the stored name, byte for byte
+    std::string FCabinetName;
 };
 
 class TAbCabArchive : public TAbArchive {
@@ -80,6 +87,11 @@ protected:
 
 private:
     void ScanCabinet();
+    // Lists the members that start in the later cabinets of the set, following the chain of
+    // next-cabinet names from the opened one, so that extracting the first cabinet of a set
+    // reaches every member. A next cabinet that cannot be read, belongs to another set, or
+    // stands at another place in the set (or was seen before) raises, naming it.
+    void ListFollowingCabinets();
     void CloseCabinetContexts();
     void CreateWriteContext();
     // One FDICopy pass that extracts FItemInProgress; reports a failed pass.
@@ -88,6 +100,8 @@ private:
     static CabHandle CABINET_CC FdiListNotify(FDINotificationType type, FDINotification* record);
     static CabHandle CABINET_CC FdiExtractNotify(FDINotificationType type, FDINotification* record);
     CabHandle listNotify(FDINotificationType type, const FDINotification& record);
+    CabHandle listFollowingNotify(FDINotificationType type, const FDINotification& record);
+    static std::unique_ptr<TAbCabItem> newItem(const FDINotification& record, bool partial);
     CabHandle extractNotify(FDINotificationType type, const FDINotification& record);
 
     // Flushes the last cabinet and destroys the compression context.
@@ -120,4 +134,16 @@ private:
     bool FHasPrev = false;
     bool FHasNext = false;
     uint16_t FSetID = 0;
+
+    pelmora::TCabinetFiles FCabinetFiles;  // every cabinet read, as first opened
+    // While a later cabinet of the set is listed: its narrow name, its members, and the name
+    // of the cabinet after it.
+    struct FollowedCabinet {
+        std::string name;
+        uint16_t number = 0;  // its expected place in the set
+        std::vector<std::unique_ptr<TAbCabItem>> items;
+        std::u16string next;
+        bool wrongCabinet = false;
+    };
+    FollowedCabinet* FFollowing = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "archive/cab/ab_cab_archive.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -392,5 +393,178 @@ TEST(CabWriterModeTest, AddingToAnArchiveOpenedForReadingIsReported) {
     EXPECT_EQ(open.failures[0].errorClass, ecCabError);
     EXPECT_EQ(open.archive.Count(), 3);
 }
+
+}  // namespace
+
+namespace {
+
+// Anything but a regular file is refused at once as a cabinet: a pipe would block a reader
+// for ever, a device would be read as if it were one.
+struct NotRegularCase {
+    const char* label;
+    std::function<fs::path(const fs::path&)> prepare;
+};
+
+class NotARegularFileTest : public ::testing::TestWithParam<NotRegularCase> {};
+
+TEST_P(NotARegularFileTest, LoadRefusesItWithoutWaiting) {
+    ScratchFolder folder;
+    OpenCabinet open(GetParam().prepare(folder.path()));
+    try {
+        open.archive.Load();
+        FAIL() << "loaded";
+    } catch (const EFOpenError& e) {
+        EXPECT_TRUE(e.Message().ends_with(u"It is not a regular file")) << e.what();
+    }
+    EXPECT_EQ(open.archive.Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotARegularFileTest,
+    ::testing::Values(NotRegularCase{"DevNull",
+                                     [](const fs::path&) { return fs::path("/dev/null"); }},
+                      NotRegularCase{"Fifo",
+                                     [](const fs::path& f) {
+                                         ::mkfifo((f / "pipe.cab").c_str(), 0600);
+                                         return f / "pipe.cab";
+                                     }},
+                      NotRegularCase{"Folder",
+                                     [](const fs::path& f) {
+                                         fs::create_directory(f / "dir.cab");
+                                         return f / "dir.cab";
+                                     }}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A set of cabinets of one member each (stored, so each cabinet holds exactly one): every
+// member after the first starts in a later cabinet.
+class WholeSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string names;
+        for (int i = 1; i <= kMembers; ++i) {
+            std::string content(30000, '\0');
+            for (std::size_t k = 0; k < content.size(); ++k)
+                content[k] = static_cast<char>((k * 2654435761u + i * 97u) >> 11);
+            contents.push_back(content);
+            writeFile(folder / ("m" + std::to_string(i) + ".jpg"), content);
+            names += " m" + std::to_string(i) + ".jpg";
+        }
+        ASSERT_EQ(run("cd '" + folder.path().string() +
+                      "' && '" PELMORA_BINARY_DIR "/bin/cabtool' create -z none -s 50k set.cab" +
+                      names + " >/dev/null"),
+                  0);
+        for (int i = 1; i <= kMembers; ++i) fs::remove(folder / ("m" + std::to_string(i) + ".jpg"));
+        fs::create_directory(out);
+    }
+    static constexpr int kMembers = 4;
+    ScratchFolder folder;
+    fs::path out = folder / "out";
+    std::vector<std::string> contents;
+};
+
+TEST_F(WholeSetTest, ExtractingTheFirstCabinetExtractsEveryMemberAsCabextractDoes) {
+    ASSERT_TRUE(fs::exists(folder / "set.c03"));  // one cabinet per member
+    OpenCabinet open(folder / "set.cab");
+    open.archive.Load();
+    ASSERT_EQ(open.archive.Count(), kMembers);
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractFiles(u"*.jpg");
+    EXPECT_TRUE(open.failures.empty());
+    fs::path peer = folder / "peer";
+    ASSERT_EQ(run("cabextract -q -d '" + peer.string() + "' '" + (folder / "set.cab").string() +
+                  "' >/dev/null"),
+              0);
+    for (int i = 1; i <= kMembers; ++i) {
+        std::string name = "m" + std::to_string(i) + ".jpg";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(readFile(out / name), readFile(peer / name));
+        EXPECT_EQ(readFile(out / name),
+                  std::vector<uint8_t>(contents[i - 1].begin(), contents[i - 1].end()));
+    }
+}
+
+// A next cabinet that cannot be used fails the whole pack at once, naming it: its members
+// would otherwise be skipped without a word.
+struct BrokenSetCase {
+    const char* label;
+    std::function<void(const fs::path&)> breakSet;
+    std::u16string reason;
+};
+
+class BrokenSetTest : public WholeSetTest, public ::testing::WithParamInterface<BrokenSetCase> {};
+
+TEST_P(BrokenSetTest, LoadFailsNamingTheNextCabinet) {
+    GetParam().breakSet(folder.path());
+    OpenCabinet open(folder / "set.cab");
+    try {
+        open.archive.Load();
+        FAIL() << "loaded " << open.archive.Count() << " members";
+    } catch (const EAbCabException& e) {
+        EXPECT_NE(e.Message().find(u"The next cabinet \"set.c02\" cannot be used: "),
+                  std::u16string::npos)
+            << e.what();
+        EXPECT_NE(e.Message().find(GetParam().reason), std::u16string::npos) << e.what();
+    }
+    EXPECT_EQ(entriesIn(out), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, BrokenSetTest,
+    ::testing::Values(BrokenSetCase{"Missing", [](const fs::path& f) { fs::remove(f / "set.c02"); },
+                                    u"No such file or directory"},
+                      BrokenSetCase{"Fifo",
+                                    [](const fs::path& f) {
+                                        fs::remove(f / "set.c02");
+                                        ::mkfifo((f / "set.c02").c_str(), 0600);
+                                    },
+                                    u"It is not a regular file"},
+                      BrokenSetCase{"AnotherPlaceOfTheSet",
+                                    [](const fs::path& f) {
+                                        fs::copy_file(f / "set.c01", f / "set.c02",
+                                                      fs::copy_options::overwrite_existing);
+                                    },
+                                    u"The next cabinet does not belong to this set"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The pack a run opened is the pack it reads to the end: a cabinet that another file replaces
+// (or that is rewritten) after listing yields no member of the newcomer.
+struct ChangedCabinetCase {
+    const char* label;
+    const char* cabinet;  // the cabinet of the set that changes
+    bool inPlace;         // rewritten in place rather than replaced by another file
+    int member;           // the member read from it
+};
+
+class ChangedCabinetTest : public WholeSetTest,
+                           public ::testing::WithParamInterface<ChangedCabinetCase> {};
+
+TEST_P(ChangedCabinetTest, MembersFromItFailAndWriteNothing) {
+    const auto& c = GetParam();
+    OpenCabinet open(folder / "set.cab");
+    open.archive.Load();
+    open.archive.SetBaseDirectory(u16(out));
+    // The same bytes with a newer time stand for a cabinet written again by another program.
+    std::vector<uint8_t> bytes = readFile(folder / c.cabinet);
+    if (c.inPlace) {
+        writeFile(folder / c.cabinet, bytes);
+        struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+        ::utimensat(AT_FDCWD, (folder / c.cabinet).c_str(), times, 0);
+    } else {
+        writeFile(folder / "newcomer", bytes);
+        fs::rename(folder / "newcomer", folder / c.cabinet);
+    }
+    open.archive.ExtractAt(c.member, u"");
+    ASSERT_EQ(open.failures.size(), 1u);
+    EXPECT_EQ(open.failures[0].errorClass, ecCorvana);
+    EXPECT_EQ(open.failures[0].errorCode, 301);
+    EXPECT_EQ(entriesIn(out), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cabinets, ChangedCabinetTest,
+    ::testing::Values(ChangedCabinetCase{"OpenedCabinetReplaced", "set.cab", false, 0},
+                      ChangedCabinetCase{"OpenedCabinetRewritten", "set.cab", true, 0},
+                      ChangedCabinetCase{"NextCabinetReplaced", "set.c02", false, 2}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
