@@ -520,7 +520,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     u"It is not a regular file"},
                       BrokenSetCase{"AnotherPlaceOfTheSet",
                                     [](const fs::path& f) {
-                                        fs::copy_file(f / "set.c01", f / "set.c02",
+                                        fs::copy_file(f / "set.c03", f / "set.c02",
                                                       fs::copy_options::overwrite_existing);
                                     },
                                     u"The next cabinet does not belong to this set"}),
