@@ -1,5 +1,6 @@
 #include "archive/cab/ab_cab_archive.h"
 
+#include <algorithm>
 #include <ostream>
 #include <set>
 #include <utility>
@@ -105,6 +106,7 @@ void TAbCabArchive::ScanCabinet() {
             CloseCabinetContexts();
             throw EAbInvalidCabFile();
         }
+        FPlaces = readMemberPlaces(stream);
     }
     FCabSize = FFDICabInfo.cbCabinet;
     FFolderCount = FFDICabInfo.cFolders;
@@ -127,6 +129,7 @@ void TAbCabArchive::ScanCabinet() {
         CloseCabinetContexts();
         throw EAbFDICopyError();
     }
+    MatchPlacesToItems();
     bool abort = false;
     ReportArchiveProgress(100, abort);
 }
@@ -245,7 +248,7 @@ void TAbCabArchive::ExtractItemToFile(int32_t Index, const std::u16string& UseNa
     FItemInProgress = GetItem(Index);
     ResetOnExit<std::u16string> clearName{FIIPName, u""};
     FIIPName = UseName;
-    RunExtractionPass();
+    ExtractItem(Index);
 }
 
 void TAbCabArchive::ExtractItemToStream(int32_t Index, std::ostream& Stream) {
@@ -253,10 +256,100 @@ void TAbCabArchive::ExtractItemToStream(int32_t Index, std::ostream& Stream) {
     OutputStreamWriter writer(Stream);
     ResetOnExit<TStream*> clearStream{FItemStream, nullptr};
     FItemStream = &writer;
-    RunExtractionPass();
+    ExtractItem(Index);
 }
 
-void TAbCabArchive::RunExtractionPass() {
+void TAbCabArchive::MatchPlacesToItems() {
+    std::size_t count = FPlaces.size();
+    bool matches = count <= static_cast<std::size_t>(Count());
+    for (std::size_t i = 0; matches && i < count; ++i) {
+        const TAbCabItem* item = GetItem(static_cast<int32_t>(i));
+        matches = item->CabinetName().empty() && item->RawFileName() == FPlaces[i].RawName &&
+                  static_cast<uint32_t>(item->UncompressedSize()) == FPlaces[i].Size;
+    }
+    if (!matches) FPlaces.clear();
+}
+
+void TAbCabArchive::ExtractItem(int32_t Index) {
+    if (FSpool.Holds(Index)) {
+        ServeFromSpool(Index);
+        return;
+    }
+    SpoolMembersOnTheWayTo(Index);
+    RunExtractionPass(Index);
+}
+
+void TAbCabArchive::ServeFromSpool(int32_t Index) {
+    if (FIIPName.empty()) {
+        FSpool.MoveTo(Index, *FItemStream);
+        return;
+    }
+    PendingOutputFile output(FIIPName);
+    FSpool.MoveTo(Index, output.Stream());
+    output.Commit(FItemInProgress->LastModFileDate(), FItemInProgress->LastModFileTime(),
+                  static_cast<uint16_t>(FItemInProgress->ExternalFileAttributes()));
+}
+
+void TAbCabArchive::SpoolMembersOnTheWayTo(int32_t Index) {
+    // Beyond this much, members are decoded again rather than kept: the spool is bounded.
+    constexpr int64_t kSpoolLimit = int64_t{1} << 30;
+    if (!FFDIContext || static_cast<std::size_t>(Index) >= FPlaces.size()) return;
+    const TMemberPlace& wanted = FPlaces[static_cast<std::size_t>(Index)];
+    if (wanted.Folder >= kFirstContinuedFolder) return;
+    // The pass continues where the library stands, or starts the folder again.
+    bool continues = FDecodedFolder == wanted.Folder && wanted.Offset >= FDecodedTo;
+    uint32_t from = continues ? FDecodedTo : 0;
+    std::vector<int32_t> onTheWay;
+    for (std::size_t j = static_cast<std::size_t>(Index) + 1; j < FPlaces.size(); ++j) {
+        const TMemberPlace& place = FPlaces[j];
+        auto index = static_cast<int32_t>(j);
+        if (place.Folder == wanted.Folder && place.Offset >= from && place.Offset < wanted.Offset &&
+            !FSpool.Holds(index) && !GetItem(index)->PartialFile())
+            onTheWay.push_back(index);
+    }
+    std::sort(onTheWay.begin(), onTheWay.end(), [this](int32_t a, int32_t b) {
+        return FPlaces[static_cast<std::size_t>(a)].Offset <
+               FPlaces[static_cast<std::size_t>(b)].Offset;
+    });
+    for (int32_t index : onTheWay) {
+        if (FSpool.KeptBytes() + FPlaces[static_cast<std::size_t>(index)].Size > kSpoolLimit)
+            return;
+        if (!SpoolMember(index)) return;
+    }
+}
+
+bool TAbCabArchive::SpoolMember(int32_t Index) {
+    ResetOnExit<int32_t> endSpooling{FSpoolIndex, -1};
+    bool complete = false;
+    try {
+        FSpoolStream = &FSpool.Begin(Index);
+        FSpoolIndex = Index;
+        FSpoolComplete = false;
+        FOffered = 0;
+        CabinetFilesScope scope(FCabinetFiles);
+        complete = pelmora::FDICopy(FFDIContext, FCabName.data(), FCabPath.data(), 0,
+                                    FdiExtractNotify, nullptr, this) != 0 &&
+                   FSpoolComplete;
+    } catch (...) {
+        // Keeping a member ahead of time only saves work: whatever went wrong is met again,
+        // and reported, when the member's own pass runs.
+        complete = false;
+    }
+    FSpool.End(complete);
+    NoteDecodedUpTo(Index, complete);
+    return complete;
+}
+
+void TAbCabArchive::NoteDecodedUpTo(int32_t Index, bool passed) {
+    FDecodedFolder = -1;
+    if (!passed || static_cast<std::size_t>(Index) >= FPlaces.size()) return;
+    const TMemberPlace& place = FPlaces[static_cast<std::size_t>(Index)];
+    if (place.Folder >= kFirstContinuedFolder) return;
+    FDecodedFolder = place.Folder;
+    FDecodedTo = place.Offset + place.Size;
+}
+
+void TAbCabArchive::RunExtractionPass(int32_t Index) {
     // A member the pass did not finish is never put in place: its temporary file goes.
     struct DiscardUnfinished {
         std::unique_ptr<PendingOutputFile>& output;
@@ -272,8 +365,11 @@ void TAbCabArchive::RunExtractionPass() {
         FItemInProgress->CabinetName().empty() ? FCabName : FItemInProgress->CabinetName();
     CabinetFilesScope scope(FCabinetFiles);
     FCabinetFiles.SetLastOpenFailure(u"");
+    FOffered = 0;
+    FDecodedFolder = -1;  // unknown until the pass has ended well
     bool copied = pelmora::FDICopy(FFDIContext, cabinet.data(), FCabPath.data(), 0,
                                    FdiExtractNotify, nullptr, this) != 0;
+    NoteDecodedUpTo(Index, copied);
     if (!copied) ReportItemFailure(FItemInProgress, ptExtract, ecCabError, FErrors.ErrorCode);
 }
 
@@ -285,7 +381,12 @@ CabHandle CABINET_CC TAbCabArchive::FdiExtractNotify(FDINotificationType type,
 
 CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotification& record) {
     switch (type) {
+        case fdintPARTIAL_FILE:
+            ++FOffered;
+            return 0;
         case fdintCOPY_FILE: {
+            int32_t offered = FOffered++;
+            if (FSpoolIndex >= 0) return offered == FSpoolIndex ? handleOf(*FSpoolStream) : 0;
             if (!record.psz1 || FItemInProgress->RawFileName() != record.psz1) return 0;
             if (FIIPName.empty()) return handleOf(*FItemStream);
             // A second member of the same name replaces the first one's output.
@@ -293,6 +394,10 @@ CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotifi
             return handleOf(FOutput->Stream());
         }
         case fdintCLOSE_FILE_INFO:
+            if (FSpoolIndex >= 0) {
+                FSpoolComplete = true;
+                return 1;
+            }
             if (!FIIPName.empty() && FOutput) {
                 FOutput->Commit(record.date, record.time, record.attribs);
                 FOutput.reset();

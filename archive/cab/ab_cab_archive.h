@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "archive/cab/ab_fci_fdi.h"
+#include "archive/cab/ab_member_places.h"
+#include "archive/cab/ab_member_spool.h"
 #include "archive/cab/ab_output_file.h"
 #include "archive/cab/ab_stream.h"
 #include "archive/core/ab_archive.h"
@@ -94,8 +96,21 @@ private:
     void ListFollowingCabinets();
     void CloseCabinetContexts();
     void CreateWriteContext();
-    // One FDICopy pass that extracts FItemInProgress; reports a failed pass.
-    void RunExtractionPass();
+    // One FDICopy pass that extracts FItemInProgress (item Index); reports a failed pass.
+    void RunExtractionPass(int32_t Index);
+    // Extracts item Index into FIIPName or FItemStream: from the spool when it was decoded
+    // ahead of its turn, otherwise by a pass, before which the members still to come that the
+    // pass would decode on its way are kept in the spool.
+    void ExtractItem(int32_t Index);
+    void ServeFromSpool(int32_t Index);
+    void SpoolMembersOnTheWayTo(int32_t Index);
+    // One pass that writes member Index (and nothing else) into the spool; false when it
+    // failed, which leaves the member to its own pass.
+    bool SpoolMember(int32_t Index);
+    // Where the library stands in its folder after a pass that ended with member Index.
+    void NoteDecodedUpTo(int32_t Index, bool passed);
+    // Keeps FPlaces only when it matches the listed members one for one.
+    void MatchPlacesToItems();
 
     static CabHandle CABINET_CC FdiListNotify(FDINotificationType type, FDINotification* record);
     static CabHandle CABINET_CC FdiExtractNotify(FDINotificationType type, FDINotification* record);
@@ -146,4 +161,18 @@ private:
         bool wrongCabinet = false;
     };
     FollowedCabinet* FFollowing = nullptr;
+
+    // The places of the opened cabinet's members in their folders, index for index with the
+    // item list; empty when the file table could not be matched to the listing.
+    std::vector<pelmora::TMemberPlace> FPlaces;
+    pelmora::TMemberSpool FSpool;
+    // How far the library has decoded which folder, as far as the archive can tell; -1: unknown.
+    int32_t FDecodedFolder = -1;
+    uint32_t FDecodedTo = 0;
+    // During a pass: members offered so far; the member being spooled (-1: none), where it
+    // goes, and whether it was written to its end.
+    int32_t FOffered = 0;
+    int32_t FSpoolIndex = -1;
+    TStream* FSpoolStream = nullptr;
+    bool FSpoolComplete = false;
 };

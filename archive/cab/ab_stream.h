@@ -67,6 +67,9 @@ public:
     // Reading opens regular files only: a folder, a pipe or a device raises EFOpenError with
     // NotARegularFileS at once (a pipe is never waited on).
     TFileStream(const std::u16string& fileName, TFileOpenMode mode);
+    // Takes over a file that is already open (its handle as Handle() gives it).
+    TFileStream(const std::u16string& fileName, intptr_t handle)
+        : FFileName(fileName), FHandle(handle) {}
     ~TFileStream() override;
 
     int32_t Read(void* buffer, int32_t count) override;

@@ -11,6 +11,7 @@
 #include "archive/cab/ab_code_page.h"
 #include "archive/core/ab_exceptions.h"
 #include "support/cabinet_maker.h"
+#include "support/file_table_order.h"
 #include "support/scratch_folder.h"
 
 using namespace testsupport;
@@ -565,6 +566,86 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ChangedCabinetCase{"OpenedCabinetReplaced", "set.cab", false, 0},
                       ChangedCabinetCase{"OpenedCabinetRewritten", "set.cab", true, 0},
                       ChangedCabinetCase{"NextCabinetReplaced", "set.c02", false, 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+
+namespace {
+
+// Members listed against the order of their data in one folder come out whole, whatever the
+// order the archive meets them in, to files and to streams alike.
+struct OrderCase {
+    const char* label;
+    CabMaker maker;
+    std::vector<int> (*order)(int);
+};
+
+class OutOfOrderTest : public ::testing::TestWithParam<OrderCase> {
+protected:
+    static constexpr int kMembers = 24;
+    void SetUp() override {
+        std::vector<CabMember> members;
+        for (int i = 0; i < kMembers; ++i) {
+            std::string content(5000 + 700 * i, '\0');
+            for (std::size_t k = 0; k < content.size(); ++k)
+                content[k] = static_cast<char>((k * (i + 3)) % 251 ^ (k >> 9));
+            members.push_back({"pic" + std::to_string(i) + ".jpg", content,
+                               localTime(2021, 1 + i % 12, 1 + i, 10, 0, 0)});
+        }
+        fs::path made = makeCabinet(folder.path(), "inorder.cab", members, GetParam().maker);
+        ASSERT_FALSE(made.empty());
+        writeFile(pack, reorderFileTable(readFile(made), GetParam().order(kMembers)));
+        fs::create_directory(out);
+        expected = members;
+    }
+    ScratchFolder folder;
+    fs::path pack = folder / "shuffled.cab";
+    fs::path out = folder / "out";
+    std::vector<CabMember> expected;
+};
+
+TEST_P(OutOfOrderTest, EveryMemberComesOutWhole) {
+    OpenCabinet open(pack);
+    open.archive.Load();
+    ASSERT_EQ(open.archive.Count(), kMembers);
+    EXPECT_EQ(open.archive[0]->RawFileName(),
+              expected[static_cast<std::size_t>(GetParam().order(kMembers)[0])].storedName);
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractFiles(u"*.jpg");
+    EXPECT_TRUE(open.failures.empty());
+    EXPECT_EQ(entriesIn(out), static_cast<std::size_t>(kMembers));  // no temporary file left
+    for (const CabMember& member : expected) {
+        SCOPED_TRACE(member.storedName);
+        EXPECT_EQ(readFile(out / member.storedName),
+                  std::vector<uint8_t>(member.content.begin(), member.content.end()));
+        struct stat st {};
+        ::stat((out / member.storedName).c_str(), &st);
+        EXPECT_EQ(st.st_mtime, member.modified);
+    }
+}
+
+TEST_P(OutOfOrderTest, StreamsGetTheirMembersAfterOthersWereDecodedAhead) {
+    OpenCabinet open(pack);
+    open.archive.Load();
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractAt(0, u"");  // decodes what lies before it in the folder
+    for (int32_t i = 1; i < kMembers; i += 5) {
+        std::stringstream stream;
+        open.archive.ExtractToStream(open.archive[i]->FileName(), stream);
+        const CabMember& member = expected[static_cast<std::size_t>(
+            GetParam().order(kMembers)[static_cast<std::size_t>(i)])];
+        EXPECT_EQ(stream.str(), member.content) << member.storedName;
+    }
+    EXPECT_TRUE(open.failures.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, OutOfOrderTest,
+    ::testing::Values(OrderCase{"ReverseMszip", CabMaker::GcabMszip, reverseOrder},
+                      OrderCase{"ZigZagMszip", CabMaker::GcabMszip, zigZagOrder},
+                      OrderCase{"ReverseLzx", CabMaker::CabtoolLzx, reverseOrder},
+                      OrderCase{"ZigZagLzx", CabMaker::CabtoolLzx, zigZagOrder},
+                      OrderCase{"ZigZagStored", CabMaker::GcabStored, zigZagOrder}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
