@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "archive/cab/ab_code_page.h"
@@ -647,5 +649,51 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"ZigZagLzx", CabMaker::CabtoolLzx, zigZagOrder},
                       OrderCase{"ZigZagStored", CabMaker::GcabStored, zigZagOrder}),
     [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+
+namespace {
+
+// Damage in the middle of a folder fails the same members, and yields the same bytes for the
+// others, whether the members are listed in order or against it (then some are decoded ahead
+// of their turn and kept).
+TEST(OutOfOrderDamageTest, FailsTheSameMembersAsTheInOrderPack) {
+    ScratchFolder folder;
+    std::vector<CabMember> members;
+    for (int i = 0; i < 12; ++i) {
+        std::string content(20000, '\0');
+        for (std::size_t k = 0; k < content.size(); ++k)
+            content[k] = static_cast<char>((k * 31 + k / 7 + i) % 256);
+        members.push_back(
+            {"pic" + std::to_string(i) + ".jpg", content, localTime(2022, 2, 2, 2, 2, 2)});
+    }
+    fs::path made = makeCabinet(folder.path(), "made.cab", members, CabMaker::GcabMszip);
+    ASSERT_FALSE(made.empty());
+    std::vector<uint8_t> bytes = readFile(made);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) bytes[i] ^= 0xA5;
+    writeFile(folder / "inorder.cab", bytes);
+    writeFile(folder / "reverse.cab", reorderFileTable(bytes, reverseOrder(12)));
+
+    auto extractAll = [&](const std::string& pack) {
+        fs::path out = folder / ("out-" + pack);
+        fs::create_directory(out);
+        OpenCabinet open(folder / pack);
+        open.archive.Load();
+        open.archive.SetBaseDirectory(u16(out));
+        open.archive.ExtractFiles(u"*.jpg");
+        std::map<std::string, std::vector<uint8_t>> result;
+        for (const auto& entry : fs::directory_iterator(out))
+            result[entry.path().filename().string()] = readFile(entry.path());
+        std::set<std::u16string> failed;
+        for (const Failure& f : open.failures) failed.insert(f.name);
+        return std::make_pair(result, failed);
+    };
+    auto [inOrderFiles, inOrderFailures] = extractAll("inorder.cab");
+    auto [reverseFiles, reverseFailures] = extractAll("reverse.cab");
+    ASSERT_FALSE(inOrderFailures.empty()) << "the damage hit no member";
+    ASSERT_FALSE(inOrderFiles.empty()) << "the damage hit every member";
+    EXPECT_EQ(reverseFailures, inOrderFailures);
+    EXPECT_EQ(reverseFiles, inOrderFiles);  // no temporary file left either
+}
 
 }  // namespace
