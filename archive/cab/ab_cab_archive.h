@@ -1,7 +1,9 @@
 // The cabinet archive: lists and extracts the members of a cabinet file, and builds new
 // cabinets, through the cabinet library. It parses nothing itself: a check pass and a listing
-// pass of the library yield the cabinet's facts and members, and each extracted member is one
-// complete pass of the library over the cabinet.
+// pass of the library yield the cabinet's facts and members (those of the set's later cabinets
+// too), and each extracted member is one complete pass of the library over the cabinet where
+// it starts, unless it was decoded ahead of its turn and kept (members listed against the
+// order of their data).
 #pragma once
 
 #include <cstdint>
