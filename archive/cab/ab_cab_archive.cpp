@@ -264,7 +264,8 @@ void TAbCabArchive::MatchPlacesToItems() {
     bool matches = count <= static_cast<std::size_t>(Count());
     for (std::size_t i = 0; matches && i < count; ++i) {
         const TAbCabItem* item = GetItem(static_cast<int32_t>(i));
-        matches = item->CabinetName().empty() && item->RawFileName() == FPlaces[i].RawName &&
+        matches = item->CabinetName().empty() && !item->PartialFile() &&
+                  item->RawFileName() == FPlaces[i].RawName &&
                   static_cast<uint32_t>(item->UncompressedSize()) == FPlaces[i].Size;
     }
     if (!matches) FPlaces.clear();
@@ -386,7 +387,12 @@ CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotifi
             return 0;
         case fdintCOPY_FILE: {
             int32_t offered = FOffered++;
-            if (FSpoolIndex >= 0) return offered == FSpoolIndex ? handleOf(*FSpoolStream) : 0;
+            if (FSpoolIndex >= 0) {
+                // Counted and named alike, or nothing is kept.
+                bool wanted = offered == FSpoolIndex && record.psz1 &&
+                              GetItem(FSpoolIndex)->RawFileName() == record.psz1;
+                return wanted ? handleOf(*FSpoolStream) : 0;
+            }
             if (!record.psz1 || FItemInProgress->RawFileName() != record.psz1) return 0;
             if (FIIPName.empty()) return handleOf(*FItemStream);
             // A second member of the same name replaces the first one's output.
