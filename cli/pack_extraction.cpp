@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <system_error>
 
 #include "archive/core/ab_exceptions.h"
 #include "archive/core/ab_file_system.h"
@@ -21,36 +20,6 @@ constexpr char kProgram[] = "pelmora-extract: ";
 
 std::string utf8(const std::u16string& text) {
     return utf16ToUtf8(text);
-}
-
-// The text of an archive error by its code, for the conditions extraction can meet.
-std::u16string_view archiveMessage(int32_t code) {
-    switch (code) {
-        case 9:
-            return AbUserAbortS;
-        case 10:
-            return AbArchiveBusyS;
-        case 15:
-            return AbNoSuchDirectoryS;
-        case 21:
-            return AbFileNotFoundS;
-        case 23:
-            return AbNoArchiveS;
-        case 50:
-            return AbNoCabinetDllS;
-        case 61:
-            return AbFDICopyErrorS;
-        case 62:
-            return AbFDICreateErrorS;
-        case 64:
-            return AbInvalidCabFileS;
-        case 300:
-            return AbUnsafeStoredNameS;
-        case 301:
-            return AbLinkInStoredPathS;
-        default:
-            return {};
-    }
 }
 
 std::string twoDigits(int value) {
@@ -86,26 +55,7 @@ std::u16string fileNameOf(const std::u16string& path) {
 }  // namespace
 
 std::u16string ItemFailureReason(TAbErrorClass errorClass, int32_t errorCode) {
-    switch (errorClass) {
-        case ecCorvana: {
-            const std::u16string_view known = archiveMessage(errorCode);
-            if (!known.empty()) return std::u16string(known);
-            return u"archive error " + utf8ToUtf16(std::to_string(errorCode));
-        }
-        case ecInOutError:
-            return utf8ToUtf16(std::system_category().message(errorCode));
-        case ecFilerError:
-            return u"read or write error";
-        case ecFileCreateError:
-            return u"cannot create the output file";
-        case ecFileOpenError:
-            return u"cannot open the file";
-        case ecCabError:
-            return u"cabinet error " + utf8ToUtf16(std::to_string(errorCode));
-        case ecOther:
-            break;
-    }
-    return u"extraction failed";
+    return ItemFailureMessage(errorClass, errorCode);
 }
 
 TPackExtraction::TPackExtraction(TCliOptions options, std::ostream& out, std::ostream& err,

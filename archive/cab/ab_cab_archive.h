@@ -1,14 +1,20 @@
 // The cabinet archive: lists and extracts the members of a cabinet file, and builds new
 // cabinets, through the cabinet library. It parses nothing itself: a check pass and a listing
-// pass of the library yield the cabinet's facts and members, and each extracted member is one
-// complete pass of the library over the cabinet.
+// pass of the library yield the cabinet's facts and members (those of the set's later cabinets
+// too), and each extracted member is one complete pass of the library over the cabinet where
+// it starts, unless it was decoded ahead of its turn and kept (members listed against the
+// order of their data).
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "archive/cab/ab_fci_fdi.h"
+#include "archive/cab/ab_member_places.h"
+#include "archive/cab/ab_member_spool.h"
 #include "archive/cab/ab_output_file.h"
 #include "archive/cab/ab_stream.h"
 #include "archive/core/ab_archive.h"
@@ -25,10 +31,15 @@ public:
     void SetPartialFile(bool value) { FPartialFile = value; }
     const std::string& RawFileName() const { return FRawFileName; }
     void SetRawFileName(const std::string& value) { FRawFileName = value; }
+    // The narrow name of the later cabinet of the set in which the member starts; empty for
+    // a member of the opened cabinet itself.
+    const std::string& CabinetName() const { return FCabinetName; }
+    void SetCabinetName(const std::string& value) { FCabinetName = value; }
 
 protected:
     bool FPartialFile = false;  // began in an earlier cabinet of the set
     std::string FRawFileName;   // the stored name, byte for byte
+    std::string FCabinetName;
 };
 
 class TAbCabArchive : public TAbArchive {
@@ -80,14 +91,34 @@ protected:
 
 private:
     void ScanCabinet();
+    // Lists the members that start in the later cabinets of the set, following the chain of
+    // next-cabinet names from the opened one, so that extracting the first cabinet of a set
+    // reaches every member. A next cabinet that cannot be read, belongs to another set, or
+    // stands at another place in the set (or was seen before) raises, naming it.
+    void ListFollowingCabinets();
     void CloseCabinetContexts();
     void CreateWriteContext();
-    // One FDICopy pass that extracts FItemInProgress; reports a failed pass.
-    void RunExtractionPass();
+    // One FDICopy pass that extracts FItemInProgress (item Index); reports a failed pass.
+    void RunExtractionPass(int32_t Index);
+    // Extracts item Index into FIIPName or FItemStream: from the spool when it was decoded
+    // ahead of its turn, otherwise by a pass, before which the members still to come that the
+    // pass would decode on its way are kept in the spool.
+    void ExtractItem(int32_t Index);
+    void ServeFromSpool(int32_t Index);
+    void SpoolMembersOnTheWayTo(int32_t Index);
+    // One pass that writes member Index (and nothing else) into the spool; false when it
+    // failed, which leaves the member to its own pass.
+    bool SpoolMember(int32_t Index);
+    // Where the library stands in its folder after a pass that ended with member Index.
+    void NoteDecodedUpTo(int32_t Index, bool passed);
+    // Keeps FPlaces only when it matches the listed members one for one.
+    void MatchPlacesToItems();
 
     static CabHandle CABINET_CC FdiListNotify(FDINotificationType type, FDINotification* record);
     static CabHandle CABINET_CC FdiExtractNotify(FDINotificationType type, FDINotification* record);
     CabHandle listNotify(FDINotificationType type, const FDINotification& record);
+    CabHandle listFollowingNotify(FDINotificationType type, const FDINotification& record);
+    static std::unique_ptr<TAbCabItem> newItem(const FDINotification& record, bool partial);
     CabHandle extractNotify(FDINotificationType type, const FDINotification& record);
 
     // Flushes the last cabinet and destroys the compression context.
@@ -120,4 +151,30 @@ private:
     bool FHasPrev = false;
     bool FHasNext = false;
     uint16_t FSetID = 0;
+
+    pelmora::TCabinetFiles FCabinetFiles;  // every cabinet read, as first opened
+    // While a later cabinet of the set is listed: its narrow name, its members, and the name
+    // of the cabinet after it.
+    struct FollowedCabinet {
+        std::string name;
+        uint16_t number = 0;  // its expected place in the set
+        std::vector<std::unique_ptr<TAbCabItem>> items;
+        std::u16string next;
+        bool wrongCabinet = false;
+    };
+    FollowedCabinet* FFollowing = nullptr;
+
+    // The places of the opened cabinet's members in their folders, index for index with the
+    // item list; empty when the file table could not be matched to the listing.
+    std::vector<pelmora::TMemberPlace> FPlaces;
+    pelmora::TMemberSpool FSpool;
+    // How far the library has decoded which folder, as far as the archive can tell; -1: unknown.
+    int32_t FDecodedFolder = -1;
+    uint32_t FDecodedTo = 0;
+    // During a pass: members offered so far; the member being spooled (-1: none), where it
+    // goes, and whether it was written to its end.
+    int32_t FOffered = 0;
+    int32_t FSpoolIndex = -1;
+    TStream* FSpoolStream = nullptr;
+    bool FSpoolComplete = false;
 };

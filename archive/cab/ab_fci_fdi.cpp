@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <unordered_set>
 #include <utility>
@@ -63,6 +64,9 @@ thread_local std::exception_ptr pendingException;
 std::mutex openedStreamsLock;
 std::unordered_set<TStream*> openedStreams;
 
+// The cabinets of the archive whose library call runs on this thread, if it keeps any.
+thread_local TCabinetFiles* currentCabinetFiles = nullptr;
+
 // Runs one library call with its own slot for a kept exception, and raises that exception
 // once the library has returned.
 template <typename Call>
@@ -81,6 +85,24 @@ void keepException() noexcept {
     if (!pendingException) pendingException = std::current_exception();
 }
 }  // namespace cabdetail
+
+void TCabinetFiles::Check(const std::u16string& fileName, const TFileStream& stream) {
+    TFileIdentity identity;
+    if (!fileIdentityOf(stream, identity)) throw EAbCabinetChanged();
+    auto [seen, first] = FSeen.try_emplace(fileName, identity);
+    if (!first && !(seen->second == identity)) throw EAbCabinetChanged();
+}
+
+CabinetFilesScope::CabinetFilesScope(TCabinetFiles& files)
+    : FOuter(std::exchange(currentCabinetFiles, &files)) {}
+
+CabinetFilesScope::~CabinetFilesScope() {
+    currentCabinetFiles = FOuter;
+}
+
+std::u16string cabinetFileName(const std::string& narrowName) {
+    return findFileIgnoringCase(codepage::narrowToUtf16(narrowName));
+}
 
 void LoadCabinetLibrary() {
     Binding& b = binding();
@@ -203,16 +225,20 @@ void CABINET_CC CabFree(void* block) {
 
 CabHandle CABINET_CC FdiOpenStream(char* name, int /*flags*/, int /*mode*/) {
     return answerLibrary<CabHandle>(-1, [&]() -> CabHandle {
-        std::u16string fileName = findFileIgnoringCase(codepage::narrowToUtf16(name));
-        TStream* stream;
+        std::u16string fileName = cabinetFileName(name);
+        std::unique_ptr<TFileStream> stream;
         try {
-            stream = new TFileStream(fileName, TFileOpenMode::ReadShareDenyWrite);
-        } catch (const EFOpenError&) {
-            return -1;  // the library fails the operation or asks for the next cabinet again
+            stream = std::make_unique<TFileStream>(fileName, TFileOpenMode::ReadShareDenyWrite);
+        } catch (const EFOpenError& error) {
+            // The library fails the operation or asks for the next cabinet again; the reason
+            // is kept for the question.
+            if (currentCabinetFiles) currentCabinetFiles->SetLastOpenFailure(error.Message());
+            return -1;
         }
+        if (currentCabinetFiles) currentCabinetFiles->Check(fileName, *stream);
         std::lock_guard<std::mutex> lock(openedStreamsLock);
-        openedStreams.insert(stream);
-        return handleOf(*stream);
+        openedStreams.insert(stream.get());
+        return handleOf(*stream.release());
     });
 }
 
@@ -224,7 +250,13 @@ uint32_t CABINET_CC FdiReadStream(CabHandle handle, void* buffer, uint32_t count
 
 uint32_t CABINET_CC FdiWriteStream(CabHandle handle, void* buffer, uint32_t count) {
     return answerLibrary<uint32_t>(static_cast<uint32_t>(-1), [&] {
-        return static_cast<uint32_t>(streamOf(handle)->Write(buffer, static_cast<int32_t>(count)));
+        TStream* stream = streamOf(handle);
+        int32_t written = stream->Write(buffer, static_cast<int32_t>(count));
+        // The library knows only that the write failed; the system's reason (a full disk, say)
+        // is what the user needs, so it is kept and raised once the library returns.
+        if (written < 0 && stream->LastSystemError() != 0)
+            throw EInOutError(stream->LastSystemError());
+        return static_cast<uint32_t>(written);
     });
 }
 

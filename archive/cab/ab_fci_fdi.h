@@ -8,9 +8,11 @@
 // returned.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "archive/cab/ab_archive_type.h"
+#include "archive/cab/ab_file_identity.h"
 #include "archive/cab/ab_stream.h"
 #include "cabinet/include/cabinet.h"
 
@@ -56,6 +58,39 @@ uint32_t CABINET_CC FdiWriteStream(CabHandle handle, void* buffer, uint32_t coun
 int CABINET_CC FdiCloseStream(CabHandle handle);
 int32_t CABINET_CC FdiSeekStream(CabHandle handle, int32_t offset, int origin);
 }
+
+// The cabinets one archive reads, each as the file it was when first opened. The library opens
+// a cabinet anew, by name, for every pass; a name that leads to another file later (the
+// cabinet was replaced, or rewritten, during the run) must not yield other members.
+class TCabinetFiles {
+public:
+    // Records the file under its name at its first opening; later raises EAbCabinetChanged
+    // when the file open under that name is another one, or its identity cannot be read.
+    void Check(const std::u16string& fileName, const TFileStream& stream);
+    // Why the last cabinet that could not be opened failed, in words; empty when none failed.
+    const std::u16string& LastOpenFailure() const { return FLastOpenFailure; }
+    void SetLastOpenFailure(const std::u16string& reason) { FLastOpenFailure = reason; }
+
+private:
+    std::map<std::u16string, TFileIdentity> FSeen;
+    std::u16string FLastOpenFailure;
+};
+
+// While alive, every cabinet that FdiOpenStream opens on this thread is checked against files
+// (scopes nest; the innermost one counts).
+class CabinetFilesScope {
+public:
+    explicit CabinetFilesScope(TCabinetFiles& files);
+    ~CabinetFilesScope();
+    CabinetFilesScope(const CabinetFilesScope&) = delete;
+    CabinetFilesScope& operator=(const CabinetFilesScope&) = delete;
+
+private:
+    TCabinetFiles* FOuter;
+};
+
+// The disk file the library means by a narrow cabinet name (its letter case may differ).
+std::u16string cabinetFileName(const std::string& narrowName);
 
 // A decompression context with the callbacks above, or null.
 FDIContext createDecompressionContext(CabErrorRecord& errors);

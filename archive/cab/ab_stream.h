@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     virtual int32_t Write(const void* buffer, int32_t count) = 0;
     // The new position, or -1 when the seek failed (the position is then unchanged).
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    // The operating system's error number behind the last failed read or write, or 0 when
+    // the failure was not the system's (or the stream has none).
+    virtual int32_t LastSystemError() const { return 0; }
 
     int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
     void SetPosition(int64_t value) { Seek(value, TSeekOrigin::soBeginning); }
@@ -55,9 +59,14 @@ enum class TFileOpenMode {
     CreateNew,           // create a file that does not exist yet; read and write; not shared
 };
 
+// The reason given when something that is not a regular file is opened for reading.
+inline constexpr std::u16string_view NotARegularFileS = u"It is not a regular file";
+
 class TFileStream : public TStream {
 public:
     // Opens or creates the file; raises EFOpenError or EFCreateError with the system's reason.
+    // Reading opens regular files only: a folder, a pipe or a device raises EFOpenError with
+    // NotARegularFileS at once (a pipe is never waited on).
     TFileStream(const std::u16string& fileName, TFileOpenMode mode);
     // Takes over a file the platform opened already (handle as Handle() answers it); the
     // stream closes it. fileName names it in messages.
@@ -66,8 +75,11 @@ public:
     ~TFileStream() override;
 
     int32_t Read(void* buffer, int32_t count) override;
+    // Writes all count bytes or fails (-1): a disk that fills up midway is a failure with
+    // the system's reason in LastSystemError, not a short count.
     int32_t Write(const void* buffer, int32_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int32_t LastSystemError() const override { return FLastError; }
 
     const std::u16string& FileName() const { return FFileName; }
     // The operating system's handle of the open file (a descriptor on POSIX, a HANDLE on
@@ -80,6 +92,7 @@ public:
 private:
     std::u16string FFileName;
     intptr_t FHandle;
+    int32_t FLastError = 0;
 };
 
 class TMemoryStream : public TStream {

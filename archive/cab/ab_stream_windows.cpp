@@ -28,6 +28,11 @@ TFileStream::TFileStream(const std::u16string& fileName, TFileOpenMode mode)
                         nullptr);
         if (h == INVALID_HANDLE_VALUE)
             throw EFOpenError(fileName, static_cast<int32_t>(GetLastError()));
+        // A pipe, a console or a device is not a file to read an archive from.
+        if (GetFileType(h) != FILE_TYPE_DISK) {
+            CloseHandle(h);
+            throw EFOpenError(fileName, std::u16string(NotARegularFileS));
+        }
     }
     FHandle = reinterpret_cast<intptr_t>(h);
 }
@@ -46,14 +51,24 @@ bool TFileStream::Close() {
 int32_t TFileStream::Read(void* buffer, int32_t count) {
     DWORD n = 0;
     if (FHandle == -1 || count < 0) return -1;
-    if (!ReadFile(handleOf(FHandle), buffer, static_cast<DWORD>(count), &n, nullptr)) return -1;
+    if (!ReadFile(handleOf(FHandle), buffer, static_cast<DWORD>(count), &n, nullptr)) {
+        FLastError = static_cast<int32_t>(GetLastError());
+        return -1;
+    }
     return static_cast<int32_t>(n);
 }
 
 int32_t TFileStream::Write(const void* buffer, int32_t count) {
     DWORD n = 0;
     if (FHandle == -1 || count < 0) return -1;
-    if (!WriteFile(handleOf(FHandle), buffer, static_cast<DWORD>(count), &n, nullptr)) return -1;
+    if (!WriteFile(handleOf(FHandle), buffer, static_cast<DWORD>(count), &n, nullptr)) {
+        FLastError = static_cast<int32_t>(GetLastError());
+        return -1;
+    }
+    if (n != static_cast<DWORD>(count)) {
+        FLastError = ERROR_DISK_FULL;
+        return -1;
+    }
     return static_cast<int32_t>(n);
 }
 

@@ -1,5 +1,6 @@
 #include "archive/core/ab_exceptions.h"
 
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -39,6 +40,7 @@ PELMORA_AB_CONDITION(EAbTarBadLinkName, EAbTarException, AbTarBadLinkNameS, 222)
 PELMORA_AB_CONDITION(EAbTarBadOp, EAbTarException, AbTarBadOpS, 223)
 PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException, AbUnsafeStoredNameS, 300)
 PELMORA_AB_CONDITION(EAbLinkInStoredPath, EAbException, AbLinkInStoredPathS, 301)
+PELMORA_AB_CONDITION(EAbCabinetChanged, EAbCabException, AbCabinetChangedS, 302)
 
 #undef PELMORA_AB_CONDITION
 
@@ -95,4 +97,83 @@ TAbErrorClassification ConvertException(std::exception_ptr E) {
     } catch (...) {
     }
     return {ecOther, 0};
+}
+
+namespace {
+
+template <std::size_t N>
+std::u16string cabinetErrorMessage(const std::u16string_view (&table)[N], int32_t code) {
+    if (code >= 0 && static_cast<std::size_t>(code) < N) return std::u16string(table[code]);
+    std::string number = std::to_string(code);
+    return std::u16string(AbUnknownCabinetErrorS) + std::u16string(number.begin(), number.end());
+}
+
+// The archive conditions by their code, for a failure that arrives as a number only.
+std::u16string_view archiveConditionMessage(int32_t code) {
+    static constexpr std::pair<int32_t, std::u16string_view> kConditions[] = {
+        {9, AbUserAbortS},
+        {10, AbArchiveBusyS},
+        {15, AbNoSuchDirectoryS},
+        {21, AbFileNotFoundS},
+        {23, AbNoArchiveS},
+        {29, AbSpanningNotSupportedS},
+        {50, AbNoCabinetDllS},
+        {51, AbFCIFileOpenErrorS},
+        {52, AbFCIFileReadErrorS},
+        {53, AbFCIFileWriteErrorS},
+        {54, AbFCIFileCloseErrorS},
+        {55, AbFCIFileSeekErrorS},
+        {56, AbFCIFileDeleteErrorS},
+        {57, AbFCIAddFileErrorS},
+        {58, AbFCICreateErrorS},
+        {59, AbFCIFlushCabinetErrorS},
+        {60, AbFCIFlushFolderErrorS},
+        {61, AbFDICopyErrorS},
+        {62, AbFDICreateErrorS},
+        {64, AbInvalidCabFileS},
+        {221, AbTarBadFileNameS},
+        {222, AbTarBadLinkNameS},
+        {223, AbTarBadOpS},
+        {300, AbUnsafeStoredNameS},
+        {301, AbLinkInStoredPathS},
+        {302, AbCabinetChangedS},
+    };
+    for (const auto& [known, text] : kConditions) {
+        if (known == code) return text;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::u16string FdiErrorMessage(int32_t ErrorCode) {
+    return cabinetErrorMessage(AbFdiErrorS, ErrorCode);
+}
+
+std::u16string FciErrorMessage(int32_t ErrorCode) {
+    return cabinetErrorMessage(AbFciErrorS, ErrorCode);
+}
+
+std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode) {
+    switch (ErrorClass) {
+        case ecCorvana: {
+            std::u16string_view known = archiveConditionMessage(ErrorCode);
+            if (!known.empty()) return std::u16string(known);
+            std::string number = std::to_string(ErrorCode);
+            return u"Archive error " + std::u16string(number.begin(), number.end());
+        }
+        case ecInOutError:
+            return systemErrorText(ErrorCode);
+        case ecFilerError:
+            return u"Read or write error";
+        case ecFileCreateError:
+            return u"Cannot create the output file";
+        case ecFileOpenError:
+            return u"Cannot open the file";
+        case ecCabError:
+            return FdiErrorMessage(ErrorCode);
+        case ecOther:
+            break;
+    }
+    return u"Extraction failed";
 }

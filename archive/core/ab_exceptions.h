@@ -67,6 +67,9 @@ PELMORA_AB_CONDITION(EAbUnsafeStoredName, EAbException)  // 300
 // A stored name whose folders below the base directory pass through a symbolic link: the
 // member would land wherever the link points, so it is not extracted.
 PELMORA_AB_CONDITION(EAbLinkInStoredPath, EAbException)  // 301
+// A cabinet opened again during a run is not the file the run began with: it was replaced
+// or changed, so its members would not be the ones listed.
+PELMORA_AB_CONDITION(EAbCabinetChanged, EAbCabException)  // 302
 
 #undef PELMORA_AB_CONDITION
 
@@ -107,3 +110,11 @@ struct TAbErrorClassification {
 TAbErrorClassification ConvertException(const std::exception& E);
 // The same for whatever was caught, including objects that are not std::exception.
 TAbErrorClassification ConvertException(std::exception_ptr E);
+
+// An English sentence for an error code of the cabinet library's decompression side (FDI) and
+// of its compression side (FCI); unknown codes are named with their number.
+std::u16string FdiErrorMessage(int32_t ErrorCode);
+std::u16string FciErrorMessage(int32_t ErrorCode);
+
+// What a per-item failure reported as (ErrorClass, ErrorCode) means, in words a user reads.
+std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode);

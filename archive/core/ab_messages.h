@@ -32,6 +32,8 @@ inline constexpr std::u16string_view AbUnsafeStoredNameS =
     u"Stored name leads outside the base directory";
 inline constexpr std::u16string_view AbLinkInStoredPathS =
     u"Stored name passes through a symbolic link";
+inline constexpr std::u16string_view AbCabinetChangedS =
+    u"The cabinet file changed during extraction";
 
 // Texts of plain EAbException / EAbCabException raised with a message of their own.
 inline constexpr std::u16string_view AbLogCreateErrorS = u"Error creating Log File";
@@ -43,3 +45,34 @@ inline constexpr std::u16string_view AbCabNoStreamCreateS =
 inline constexpr std::u16string_view AbNotEnoughSpaceS = u"not enough free space: needs ";
 inline constexpr std::u16string_view AbNotEnoughSpaceMiddleS = u" MB, ";
 inline constexpr std::u16string_view AbNotEnoughSpaceEndS = u" MB free";
+// What each error code of the cabinet library means, indexed by the code. A user reads these
+// instead of a bare number.
+inline constexpr std::u16string_view AbFdiErrorS[] = {
+    u"No error",
+    u"The cabinet file cannot be found or opened",
+    u"The file is not a cabinet",
+    u"The cabinet's format version is not supported",
+    u"The cabinet is damaged: its data is corrupt",
+    u"Not enough memory",
+    u"The member is compressed with an unknown method",
+    u"The member's compressed data cannot be decoded",
+    u"The output file cannot be written",
+    u"The cabinet's reserved areas differ from those of its set",
+    u"The next cabinet does not belong to this set",
+    u"Extraction was cancelled",
+    u"The cabinet ends before its data does",
+};
+inline constexpr std::u16string_view AbFciErrorS[] = {
+    u"No error",
+    u"A file to be added cannot be opened",
+    u"A file to be added cannot be read",
+    u"Not enough memory",
+    u"A temporary file cannot be created or written",
+    u"The compression method is not supported",
+    u"The cabinet file cannot be created or written",
+    u"Cabinet creation was cancelled",
+    u"The data cannot be compressed",
+    u"The data is more than a cabinet can hold",
+};
+inline constexpr std::u16string_view AbUnknownCabinetErrorS =
+    u"The cabinet library failed for an unknown reason, code ";

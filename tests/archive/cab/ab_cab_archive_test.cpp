@@ -1,14 +1,18 @@
 #include "archive/cab/ab_cab_archive.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "archive/cab/ab_code_page.h"
 #include "archive/core/ab_exceptions.h"
 #include "support/cabinet_maker.h"
+#include "support/file_table_order.h"
 #include "support/scratch_folder.h"
 
 using namespace testsupport;
@@ -390,6 +394,305 @@ TEST(CabWriterModeTest, AddingToAnArchiveOpenedForReadingIsReported) {
     ASSERT_EQ(open.failures.size(), 1u);
     EXPECT_EQ(open.failures[0].errorClass, ecCabError);
     EXPECT_EQ(open.archive.Count(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// Anything but a regular file is refused at once as a cabinet: a pipe would block a reader
+// for ever, a device would be read as if it were one.
+struct NotRegularCase {
+    const char* label;
+    std::function<fs::path(const fs::path&)> prepare;
+};
+
+class NotARegularFileTest : public ::testing::TestWithParam<NotRegularCase> {};
+
+TEST_P(NotARegularFileTest, LoadRefusesItWithoutWaiting) {
+    ScratchFolder folder;
+    OpenCabinet open(GetParam().prepare(folder.path()));
+    try {
+        open.archive.Load();
+        FAIL() << "loaded";
+    } catch (const EFOpenError& e) {
+        EXPECT_TRUE(e.Message().ends_with(u"It is not a regular file")) << e.what();
+    }
+    EXPECT_EQ(open.archive.Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotARegularFileTest,
+    ::testing::Values(NotRegularCase{"DevNull",
+                                     [](const fs::path&) { return fs::path("/dev/null"); }},
+                      NotRegularCase{"Fifo",
+                                     [](const fs::path& f) {
+                                         ::mkfifo((f / "pipe.cab").c_str(), 0600);
+                                         return f / "pipe.cab";
+                                     }},
+                      NotRegularCase{"Folder",
+                                     [](const fs::path& f) {
+                                         fs::create_directory(f / "dir.cab");
+                                         return f / "dir.cab";
+                                     }}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A set of cabinets of one member each (stored, so each cabinet holds exactly one): every
+// member after the first starts in a later cabinet.
+class WholeSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string names;
+        for (int i = 1; i <= kMembers; ++i) {
+            std::string content(30000, '\0');
+            for (std::size_t k = 0; k < content.size(); ++k)
+                content[k] = static_cast<char>((k * 2654435761u + i * 97u) >> 11);
+            contents.push_back(content);
+            writeFile(folder / ("m" + std::to_string(i) + ".jpg"), content);
+            names += " m" + std::to_string(i) + ".jpg";
+        }
+        ASSERT_EQ(run("cd '" + folder.path().string() +
+                      "' && '" PELMORA_BINARY_DIR "/bin/cabtool' create -z none -s 50k set.cab" +
+                      names + " >/dev/null"),
+                  0);
+        for (int i = 1; i <= kMembers; ++i) fs::remove(folder / ("m" + std::to_string(i) + ".jpg"));
+        fs::create_directory(out);
+    }
+    static constexpr int kMembers = 4;
+    ScratchFolder folder;
+    fs::path out = folder / "out";
+    std::vector<std::string> contents;
+};
+
+TEST_F(WholeSetTest, ExtractingTheFirstCabinetExtractsEveryMemberAsCabextractDoes) {
+    ASSERT_TRUE(fs::exists(folder / "set.c03"));  // one cabinet per member
+    OpenCabinet open(folder / "set.cab");
+    open.archive.Load();
+    ASSERT_EQ(open.archive.Count(), kMembers);
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractFiles(u"*.jpg");
+    EXPECT_TRUE(open.failures.empty());
+    fs::path peer = folder / "peer";
+    ASSERT_EQ(run("cabextract -q -d '" + peer.string() + "' '" + (folder / "set.cab").string() +
+                  "' >/dev/null"),
+              0);
+    for (int i = 1; i <= kMembers; ++i) {
+        std::string name = "m" + std::to_string(i) + ".jpg";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(readFile(out / name), readFile(peer / name));
+        EXPECT_EQ(readFile(out / name),
+                  std::vector<uint8_t>(contents[i - 1].begin(), contents[i - 1].end()));
+    }
+}
+
+// A next cabinet that cannot be used fails the whole pack at once, naming it: its members
+// would otherwise be skipped without a word.
+struct BrokenSetCase {
+    const char* label;
+    std::function<void(const fs::path&)> breakSet;
+    std::u16string reason;
+};
+
+class BrokenSetTest : public WholeSetTest, public ::testing::WithParamInterface<BrokenSetCase> {};
+
+TEST_P(BrokenSetTest, LoadFailsNamingTheNextCabinet) {
+    GetParam().breakSet(folder.path());
+    OpenCabinet open(folder / "set.cab");
+    try {
+        open.archive.Load();
+        FAIL() << "loaded " << open.archive.Count() << " members";
+    } catch (const EAbCabException& e) {
+        EXPECT_NE(e.Message().find(u"The next cabinet \"set.c02\" cannot be used: "),
+                  std::u16string::npos)
+            << e.what();
+        EXPECT_NE(e.Message().find(GetParam().reason), std::u16string::npos) << e.what();
+    }
+    EXPECT_EQ(entriesIn(out), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, BrokenSetTest,
+    ::testing::Values(BrokenSetCase{"Missing", [](const fs::path& f) { fs::remove(f / "set.c02"); },
+                                    u"No such file or directory"},
+                      BrokenSetCase{"Fifo",
+                                    [](const fs::path& f) {
+                                        fs::remove(f / "set.c02");
+                                        ::mkfifo((f / "set.c02").c_str(), 0600);
+                                    },
+                                    u"It is not a regular file"},
+                      BrokenSetCase{"AnotherPlaceOfTheSet",
+                                    [](const fs::path& f) {
+                                        fs::copy_file(f / "set.c03", f / "set.c02",
+                                                      fs::copy_options::overwrite_existing);
+                                    },
+                                    u"The next cabinet does not belong to this set"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The pack a run opened is the pack it reads to the end: a cabinet that another file replaces
+// (or that is rewritten) after listing yields no member of the newcomer.
+struct ChangedCabinetCase {
+    const char* label;
+    const char* cabinet;  // the cabinet of the set that changes
+    bool inPlace;         // rewritten in place rather than replaced by another file
+    int member;           // the member read from it
+};
+
+class ChangedCabinetTest : public WholeSetTest,
+                           public ::testing::WithParamInterface<ChangedCabinetCase> {};
+
+TEST_P(ChangedCabinetTest, MembersFromItFailAndWriteNothing) {
+    const auto& c = GetParam();
+    OpenCabinet open(folder / "set.cab");
+    open.archive.Load();
+    open.archive.SetBaseDirectory(u16(out));
+    // The same bytes with a newer time stand for a cabinet written again by another program.
+    std::vector<uint8_t> bytes = readFile(folder / c.cabinet);
+    if (c.inPlace) {
+        writeFile(folder / c.cabinet, bytes);
+        struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+        ::utimensat(AT_FDCWD, (folder / c.cabinet).c_str(), times, 0);
+    } else {
+        writeFile(folder / "newcomer", bytes);
+        fs::rename(folder / "newcomer", folder / c.cabinet);
+    }
+    open.archive.ExtractAt(c.member, u"");
+    ASSERT_EQ(open.failures.size(), 1u);
+    EXPECT_EQ(open.failures[0].errorClass, ecCorvana);
+    EXPECT_EQ(open.failures[0].errorCode, 302);
+    EXPECT_EQ(entriesIn(out), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cabinets, ChangedCabinetTest,
+    ::testing::Values(ChangedCabinetCase{"OpenedCabinetReplaced", "set.cab", false, 0},
+                      ChangedCabinetCase{"OpenedCabinetRewritten", "set.cab", true, 0},
+                      ChangedCabinetCase{"NextCabinetReplaced", "set.c02", false, 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+
+namespace {
+
+// Members listed against the order of their data in one folder come out whole, whatever the
+// order the archive meets them in, to files and to streams alike.
+struct OrderCase {
+    const char* label;
+    CabMaker maker;
+    std::vector<int> (*order)(int);
+};
+
+class OutOfOrderTest : public ::testing::TestWithParam<OrderCase> {
+protected:
+    static constexpr int kMembers = 24;
+    void SetUp() override {
+        std::vector<CabMember> members;
+        for (int i = 0; i < kMembers; ++i) {
+            std::string content(5000 + 700 * i, '\0');
+            for (std::size_t k = 0; k < content.size(); ++k)
+                content[k] = static_cast<char>((k * (i + 3)) % 251 ^ (k >> 9));
+            members.push_back({"pic" + std::to_string(i) + ".jpg", content,
+                               localTime(2021, 1 + i % 12, 1 + i, 10, 0, 0)});
+        }
+        fs::path made = makeCabinet(folder.path(), "inorder.cab", members, GetParam().maker);
+        ASSERT_FALSE(made.empty());
+        writeFile(pack, reorderFileTable(readFile(made), GetParam().order(kMembers)));
+        fs::create_directory(out);
+        expected = members;
+    }
+    ScratchFolder folder;
+    fs::path pack = folder / "shuffled.cab";
+    fs::path out = folder / "out";
+    std::vector<CabMember> expected;
+};
+
+TEST_P(OutOfOrderTest, EveryMemberComesOutWhole) {
+    OpenCabinet open(pack);
+    open.archive.Load();
+    ASSERT_EQ(open.archive.Count(), kMembers);
+    EXPECT_EQ(open.archive[0]->RawFileName(),
+              expected[static_cast<std::size_t>(GetParam().order(kMembers)[0])].storedName);
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractFiles(u"*.jpg");
+    EXPECT_TRUE(open.failures.empty());
+    EXPECT_EQ(entriesIn(out), static_cast<std::size_t>(kMembers));  // no temporary file left
+    for (const CabMember& member : expected) {
+        SCOPED_TRACE(member.storedName);
+        EXPECT_EQ(readFile(out / member.storedName),
+                  std::vector<uint8_t>(member.content.begin(), member.content.end()));
+        struct stat st {};
+        ::stat((out / member.storedName).c_str(), &st);
+        EXPECT_EQ(st.st_mtime, member.modified);
+    }
+}
+
+TEST_P(OutOfOrderTest, StreamsGetTheirMembersAfterOthersWereDecodedAhead) {
+    OpenCabinet open(pack);
+    open.archive.Load();
+    open.archive.SetBaseDirectory(u16(out));
+    open.archive.ExtractAt(0, u"");  // decodes what lies before it in the folder
+    for (int32_t i = 1; i < kMembers; i += 5) {
+        std::stringstream stream;
+        open.archive.ExtractToStream(open.archive[i]->FileName(), stream);
+        const CabMember& member = expected[static_cast<std::size_t>(
+            GetParam().order(kMembers)[static_cast<std::size_t>(i)])];
+        EXPECT_EQ(stream.str(), member.content) << member.storedName;
+    }
+    EXPECT_TRUE(open.failures.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, OutOfOrderTest,
+    ::testing::Values(OrderCase{"ReverseMszip", CabMaker::GcabMszip, reverseOrder},
+                      OrderCase{"ZigZagMszip", CabMaker::GcabMszip, zigZagOrder},
+                      OrderCase{"ReverseLzx", CabMaker::CabtoolLzx, reverseOrder},
+                      OrderCase{"ZigZagLzx", CabMaker::CabtoolLzx, zigZagOrder},
+                      OrderCase{"ZigZagStored", CabMaker::GcabStored, zigZagOrder}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+
+namespace {
+
+// Damage in the middle of a folder fails the same members, and yields the same bytes for the
+// others, whether the members are listed in order or against it (then some are decoded ahead
+// of their turn and kept).
+TEST(OutOfOrderDamageTest, FailsTheSameMembersAsTheInOrderPack) {
+    ScratchFolder folder;
+    std::vector<CabMember> members;
+    for (int i = 0; i < 12; ++i) {
+        std::string content(20000, '\0');
+        for (std::size_t k = 0; k < content.size(); ++k)
+            content[k] = static_cast<char>((k * 31 + k / 7 + i) % 256);
+        members.push_back(
+            {"pic" + std::to_string(i) + ".jpg", content, localTime(2022, 2, 2, 2, 2, 2)});
+    }
+    fs::path made = makeCabinet(folder.path(), "made.cab", members, CabMaker::GcabMszip);
+    ASSERT_FALSE(made.empty());
+    std::vector<uint8_t> bytes = readFile(made);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) bytes[i] ^= 0xA5;
+    writeFile(folder / "inorder.cab", bytes);
+    writeFile(folder / "reverse.cab", reorderFileTable(bytes, reverseOrder(12)));
+
+    auto extractAll = [&](const std::string& pack) {
+        fs::path out = folder / ("out-" + pack);
+        fs::create_directory(out);
+        OpenCabinet open(folder / pack);
+        open.archive.Load();
+        open.archive.SetBaseDirectory(u16(out));
+        open.archive.ExtractFiles(u"*.jpg");
+        std::map<std::string, std::vector<uint8_t>> result;
+        for (const auto& entry : fs::directory_iterator(out))
+            result[entry.path().filename().string()] = readFile(entry.path());
+        std::set<std::u16string> failed;
+        for (const Failure& f : open.failures) failed.insert(f.name);
+        return std::make_pair(result, failed);
+    };
+    auto [inOrderFiles, inOrderFailures] = extractAll("inorder.cab");
+    auto [reverseFiles, reverseFailures] = extractAll("reverse.cab");
+    ASSERT_FALSE(inOrderFailures.empty()) << "the damage hit no member";
+    ASSERT_FALSE(inOrderFiles.empty()) << "the damage hit every member";
+    EXPECT_EQ(reverseFailures, inOrderFailures);
+    EXPECT_EQ(reverseFiles, inOrderFiles);  // no temporary file left either
 }
 
 }  // namespace

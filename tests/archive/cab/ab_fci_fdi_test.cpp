@@ -229,3 +229,41 @@ TEST_F(RealLibraryTest, ErrorInAReadCallbackComesBackOutOfTheLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where an output stream fails, the system's reason comes back out of the library instead of
+// its bare "target file" code: a full disk says so.
+struct FullDiskPass {
+    TFileStream* output;
+};
+
+CabHandle CABINET_CC answerWithFullDisk(FDINotificationType type, FDINotification* record) {
+    if (type == fdintCOPY_FILE) return handleOf(*static_cast<FullDiskPass*>(record->pv)->output);
+    return type == fdintCLOSE_FILE_INFO ? 1 : 0;
+}
+
+TEST(FullDiskTest, AFailedWriteRaisesTheSystemsReason) {
+    ScratchFolder folder;
+    auto cabinet =
+        testsupport::makeCabinet(folder.path(), "pack.cab", testsupport::themePackMembers(),
+                                 testsupport::CabMaker::GcabMszip);
+    ASSERT_FALSE(cabinet.empty());
+    TFileStream full(u"/dev/full", TFileOpenMode::Create);
+    FullDiskPass pass{&full};
+    CabErrorRecord errors{};
+    FDIContext context = createDecompressionContext(errors);
+    ASSERT_NE(context, nullptr);
+    std::string name = "pack.cab";
+    std::string path = folder.path().string() + "/";
+    try {
+        pelmora::FDICopy(context, name.data(), path.data(), 0, answerWithFullDisk, nullptr, &pass);
+        ADD_FAILURE() << "the pass succeeded";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, ENOSPC);
+        EXPECT_EQ(e.Message(), u"No space left on device");
+    }
+    pelmora::FDIDestroy(context);
+}
+
+}  // namespace

@@ -210,6 +210,16 @@ INSTANTIATE_TEST_SUITE_P(
                                  false,
                                  {},
                                  true},
+                      // A pipe is refused at once, never waited on.
+                      FailureRow{"Fifo",
+                                 [](const fs::path& f) {
+                                     ::mkfifo((f / "pack.themepack").c_str(), 0600);
+                                     return f / "pack.themepack";
+                                 },
+                                 u"Cannot open file \"",
+                                 true,
+                                 false,
+                                 {}},
                       FailureRow{"NoCabinetLibrary",
                                  goodPack,
                                  u"Cannot load cabinet.dll",

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <functional>
 #include <limits>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -68,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
         CASE(EAbTarBadFileName, 221, u"File name too long", Tar),
         CASE(EAbTarBadLinkName, 222, u"Symbolic link path too long", Tar),
         CASE(EAbTarBadOp, 223, u"Unsupported Operation", Tar),
-        CASE(EAbUnsafeStoredName, 300, u"Stored name leads outside the base directory", Plain)),
+        CASE(EAbUnsafeStoredName, 300, u"Stored name leads outside the base directory", Plain),
+        CASE(EAbLinkInStoredPath, 301, u"Stored name passes through a symbolic link", Plain),
+        CASE(EAbCabinetChanged, 302, u"The cabinet file changed during extraction", Cab)),
     [](const auto& info) { return std::string(info.param.name); });
 
 #undef CASE
@@ -162,5 +165,59 @@ INSTANTIATE_TEST_SUITE_P(
                   u"not enough free space: needs 2560 MB, 2048 MB free"},
         SpaceCase{std::numeric_limits<int64_t>::max(), int64_t{1} << 40,
                   u"not enough free space: needs 8796093022208 MB, 1048576 MB free"}));
+
+}  // namespace
+
+namespace {
+
+// No failure reaches a user as a bare number: each code of the cabinet library has a sentence
+// of its own, and a code it does not know is named as unknown.
+TEST(CabinetErrorMessageTest, EveryCodeHasItsOwnSentence) {
+    const struct {
+        const char* side;
+        std::u16string (*message)(int32_t);
+        int32_t codes;
+    } sides[] = {{"FDI", FdiErrorMessage, 13}, {"FCI", FciErrorMessage, 10}};
+    for (const auto& side : sides) {
+        std::set<std::u16string> seen;
+        for (int32_t code = 0; code < side.codes; ++code) {
+            std::u16string text = side.message(code);
+            SCOPED_TRACE(std::string(side.side) + " code " + std::to_string(code));
+            EXPECT_TRUE(seen.insert(text).second) << "the same sentence twice";
+            EXPECT_EQ(text.find(u"unknown reason"), std::u16string::npos);
+            EXPECT_EQ(text.find_first_of(u"0123456789"), std::u16string::npos);
+        }
+        std::string number = std::to_string(side.codes);
+        EXPECT_EQ(side.message(side.codes),
+                  u"The cabinet library failed for an unknown reason, code " +
+                      std::u16string(number.begin(), number.end()))
+            << side.side;
+    }
+}
+
+struct FailureMessageCase {
+    TAbErrorClass errorClass;
+    int32_t code;
+    std::u16string message;
+};
+
+class ItemFailureMessageTest : public ::testing::TestWithParam<FailureMessageCase> {};
+
+TEST_P(ItemFailureMessageTest, SaysWhatHappened) {
+    EXPECT_EQ(ItemFailureMessage(GetParam().errorClass, GetParam().code), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ItemFailureMessageTest,
+    ::testing::Values(
+        FailureMessageCase{ecCabError, 4, u"The cabinet is damaged: its data is corrupt"},
+        FailureMessageCase{ecCabError, 8, u"The output file cannot be written"},
+        FailureMessageCase{ecCabError, 12, u"The cabinet ends before its data does"},
+        FailureMessageCase{ecCabError, 77,
+                           u"The cabinet library failed for an unknown reason, code 77"},
+        FailureMessageCase{ecInOutError, ENOSPC, u"No space left on device"},
+        FailureMessageCase{ecCorvana, 301, u"Stored name passes through a symbolic link"},
+        FailureMessageCase{ecCorvana, 302, u"The cabinet file changed during extraction"},
+        FailureMessageCase{ecCorvana, 64, u"Invalid file - not a cabinet file"}));
 
 }  // namespace
