@@ -4,6 +4,8 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/pack_extraction.h"
+#include "cli/spotlight_command.h"
+#include "spotlight/spotlight_harvest.h"
 
 int main(int argc, char** argv) {
     const TParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
@@ -19,6 +21,9 @@ int main(int argc, char** argv) {
             return 2;
         case TCliAction::caRun:
             break;
+    }
+    if (parsed.Options.Spotlight) {
+        return RunSpotlightHarvest(parsed.Options.Quiet, std::cout, std::cerr, SystemMountTable());
     }
     TPackExtraction extraction(parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
     return extraction.Run();

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "util/utf16_text.h"
+
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -14,13 +16,6 @@ int base64Value(char16_t c) {
     if (c == u'+') return 62;
     if (c == u'/') return 63;
     return -1;
-}
-
-bool isHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 
 // Collects the code units of one base64 run and keeps surrogates paired.

@@ -14,8 +14,6 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string quoted(const std::string& word) {
     std::string text = "'";
     for (const char c : word) {
@@ -27,6 +25,8 @@ std::string quoted(const std::string& word) {
     }
     return text + "'";
 }
+
+namespace {
 
 int runShell(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -82,11 +82,16 @@ void makePack(const fs::path& pack, const std::vector<Member>& members) {
     if (status != 0) throw std::runtime_error("cabtool create failed for " + pack.string());
 }
 
-RunResult runExtract(const std::vector<std::string>& args, const fs::path& cwd) {
+RunResult runExtract(const std::vector<std::string>& args, const fs::path& cwd,
+                     const std::vector<std::string>& environment) {
     const fs::path out = cwd / ".stdout";
     const fs::path err = cwd / ".stderr";
-    std::string command =
-        "cd " + quoted(cwd) + " && " + quoted(PELMORA_BINARY_DIR "/bin/pelmora-extract");
+    std::string command = "cd " + quoted(cwd) + " && env";
+    for (const auto& setting : environment) {
+        command +=
+            setting.starts_with("-") ? " -u " + quoted(setting.substr(1)) : " " + quoted(setting);
+    }
+    command += " " + quoted(PELMORA_BINARY_DIR "/bin/pelmora-extract");
     for (const auto& arg : args) command += " " + quoted(arg);
     RunResult result;
     result.status = runShell(command + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null");
