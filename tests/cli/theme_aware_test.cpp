@@ -191,6 +191,45 @@ TEST(ThemeAware, BackgroundsRegisterASlideshowOfThePictures) {
     }
 }
 
+struct ShowCase {
+    const char* title;
+    std::string theme;
+    std::vector<std::string> show;  // the pictures of the slideshow file, in order
+};
+
+class SlideshowOrder : public ::testing::TestWithParam<ShowCase> {};
+
+TEST_P(SlideshowOrder, FollowsTheTheme) {
+    const ShowCase& c = GetParam();
+    ScratchFolder scratch;
+    makePack(scratch / "Show.themepack", {{"Show.theme", c.theme},
+                                          {"DesktopBackground/a.jpg", "a"},
+                                          {"DesktopBackground/b.jpg", "b"},
+                                          {"Other/c.png", "c"}});
+    const auto result = runExtract({"-qb", "Show.themepack"}, scratch.path(),
+                                   {"XDG_DATA_HOME=" + (scratch / "data").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const fs::path show = scratch / "Show/pelmora-slideshow.xml";
+    ASSERT_TRUE(wellFormedXml(show)) << readFile(show);
+    std::vector<std::string> expected;
+    for (const auto& name : c.show) expected.push_back(fs::canonical(scratch / "Show" / name));
+    EXPECT_EQ(xpath(show, "count(//static)"), std::to_string(expected.size()));
+    EXPECT_EQ(xpathList(show, "//static/file", expected.size()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Themes, SlideshowOrder,
+    ::testing::Values(
+        ShowCase{"ItemPaths",
+                 "[Slideshow]\nItem1Path=Other\\c.png\nItem0Path=DesktopBackground\\b.jpg\n"
+                 "Item2Path=DesktopBackground\\missing.jpg\n",
+                 {"b.jpg", "c.png"}},
+        ShowCase{"RootUnderThemeFolder",
+                 "[Slideshow]\nImagesRootPath=%ThemeDir%\\desktopbackground\\\n",
+                 {"a.jpg", "b.jpg"}},
+        ShowCase{"NoShow", "[Theme]\nDisplayName=Show\n", {"a.jpg", "b.jpg", "c.png"}}),
+    [](const auto& info) { return std::string(info.param.title); });
+
 TEST(ThemeAware, BackgroundsRegisterASinglePictureItself) {
     ScratchFolder scratch;
     makePack(scratch / "One.themepack",
