@@ -1,5 +1,6 @@
 #include "cli/pack_extraction.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
