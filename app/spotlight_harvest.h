@@ -1,36 +1,12 @@
-// The Spotlight harvest: copies the larger pictures of the Windows Spotlight cache into the
-// user's Pictures folder as ".jpg" files, sorted by width into a landscape folder (1920
-// pixels wide) and a portrait folder (1080 pixels wide), then shows the result folder.
+// The window's side of the Spotlight harvest: the harvest itself (shared with the command
+// line) run on a worker thread, one at a time.
 #pragma once
 
-#include <QString>
 #include <atomic>
-#include <cstdint>
-#include <functional>
-#include <string>
 #include <thread>
 
-struct TSpotlightFolders {
-    QString Source;  // the Spotlight cache
-    QString Result;  // holds the staging, landscape and portrait folders
-    QString Staging() const { return Result + QStringLiteral("/CopyAssets"); }
-    QString Landscape() const { return Result + QStringLiteral("/Horizontal"); }
-    QString Portrait() const { return Result + QStringLiteral("/Vertical"); }
-};
+#include "spotlight/spotlight_harvest.h"
 
-// Files smaller than this are not pictures worth keeping (icons, thumbnails).
-constexpr int64_t kSpotlightSizeFloor = 100 * 1024;
-
-using TFolderOpener = std::function<bool(const std::u16string& folder)>;
-
-// The harvest itself, run on the calling thread: copy, measure, sort, clean up, then open
-// the result folder with `openFolder`.
-void DoSpotlight(const TSpotlightFolders& folders, const TFolderOpener& openFolder);
-
-// The cache and result folders of this user.
-TSpotlightFolders UserSpotlightFolders();
-
-// Runs harvests on a worker thread, one at a time.
 class TSpotlightRunner {
 public:
     explicit TSpotlightRunner(TFolderOpener openFolder);

@@ -36,14 +36,3 @@ std::u16string WallpaperFolder() {
     // Neither exists: the file manager gets the usual place and says what it says.
     return u"/usr/share/backgrounds";
 }
-
-std::u16string SpotlightResultFolder() {
-    std::u16string profile = ReadEnvironment(u"USERPROFILE");
-    if (profile.empty()) profile = homeFolder();
-    return profile + u"/Pictures/Spotlight";
-}
-
-std::u16string SpotlightSourceFolder() {
-    return ReadEnvironment(u"LOCALAPPDATA") +
-           u"/Packages/Microsoft.Windows.ContentDeliveryManager_cw5n1h2txyewy/LocalState/Assets";
-}

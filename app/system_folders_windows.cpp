@@ -10,13 +10,3 @@ std::u16string ThemesFolder() {
 std::u16string WallpaperFolder() {
     return ReadEnvironment(u"WINDIR") + u"\\Web\\Wallpaper";
 }
-
-std::u16string SpotlightResultFolder() {
-    return ReadEnvironment(u"USERPROFILE") + u"\\Pictures\\Spotlight";
-}
-
-std::u16string SpotlightSourceFolder() {
-    return ReadEnvironment(u"LOCALAPPDATA") +
-           u"\\Packages\\Microsoft.Windows.ContentDeliveryManager_"
-           u"cw5n1h2txyewy\\LocalState\\Assets";
-}

@@ -4,29 +4,51 @@
 
 #include "util/utf16_text.h"
 
-const char kUsageLine[] = "usage: pelmora-extract [-d DIR] [-m MASK] [-a] [-p] [-l] [-q] PACK...";
+const char kUsageLine[] =
+    "usage: pelmora-extract [-d DIR] [-m MASK] [-a] [-p] [-l | -b] [-q] PACK...\n"
+    "       pelmora-extract --spotlight [-q]";
 
 std::string HelpText() {
     return std::string(kUsageLine) +
            "\n"
            "Extracts the wallpapers of Windows theme packs (.themepack, .deskthemepack).\n"
            "\n"
-           "  -d, --directory DIR  write the members into DIR (default: a folder beside\n"
-           "                       each pack, named after it without its extension)\n"
+           "Each pack's members go into a folder named after the pack without its\n"
+           "extension: beside the pack, or inside DIR with -d (DIR/Autumn, DIR/Winter).\n"
+           "A pack with nothing to extract says so and leaves no folder behind.\n"
+           "\n"
+           "  -d, --directory DIR  make the packs' folders inside DIR\n"
            "  -m, --mask MASK      members to extract, ';' between masks (default "
            "\"*.jpg;*.png\")\n"
            "  -a, --all            extract every member\n"
            "  -p, --paths          keep the folders stored in the pack\n"
-           "  -l, --list           list the members instead of extracting them\n"
+           "  -l, --list           list the members instead of extracting them, each\n"
+           "                       pack's list headed by its theme name\n"
+           "  -b, --backgrounds    register each extracted pack with the desktop's\n"
+           "                       background picker (GNOME Settings): a file in\n"
+           "                       $XDG_DATA_HOME/gnome-background-properties (default\n"
+           "                       ~/.local/share/...) named after the theme, and for a\n"
+           "                       theme of several pictures a slideshow file,\n"
+           "                       pelmora-slideshow.xml, in the pack's folder (each picture\n"
+           "                       for the theme's interval, 30 minutes when it has none,\n"
+           "                       with 2-second cross-fades); a later run replaces them\n"
+           "      --spotlight      copy the Windows Spotlight pictures into\n"
+           "                       ~/Pictures/Spotlight (USERPROFILE's Pictures where it\n"
+           "                       is set): 1920 pixels wide into Horizontal, 1080 into\n"
+           "                       Vertical; the cache is read below LOCALAPPDATA, or\n"
+           "                       where it is unset on every mounted Windows system\n"
            "  -q, --quiet          print errors only\n"
            "      --help           show this help\n"
            "      --version        show the version\n"
            "\n"
-           "Exit status: 0 when everything was extracted, 1 when a pack or a member failed,\n"
-           "2 for wrong usage.\n";
+           "Exit status: 0 when everything was extracted, 1 when a pack or a member failed\n"
+           "(or --spotlight found no cache), 2 for wrong usage.\n";
 }
 
 namespace {
+
+// The short name of an option that has only a long one.
+constexpr char16_t kLongOnly = 0;
 
 struct Flag {
     char16_t shortName;
@@ -35,13 +57,15 @@ struct Flag {
 };
 
 constexpr Flag kFlags[] = {
-    {u'd', u"directory", true}, {u'm', u"mask", true},  {u'a', u"all", false},
-    {u'p', u"paths", false},    {u'l', u"list", false}, {u'q', u"quiet", false},
+    {u'd', u"directory", true},    {u'm', u"mask", true},
+    {u'a', u"all", false},         {u'p', u"paths", false},
+    {u'l', u"list", false},        {u'q', u"quiet", false},
+    {u'b', u"backgrounds", false}, {kLongOnly, u"spotlight", false},
 };
 
 const Flag* findShort(char16_t name) {
     for (const Flag& flag : kFlags) {
-        if (flag.shortName == name) return &flag;
+        if (flag.shortName != kLongOnly && flag.shortName == name) return &flag;
     }
     return nullptr;
 }
@@ -75,7 +99,19 @@ public:
         }
         if (result_.Action != TCliAction::caRun) return result_;
         if (maskGiven && allGiven) return fail("-a and -m cannot be used together");
-        if (result_.Options.Packs.empty()) return fail("no pack given");
+        const TCliOptions& options = result_.Options;
+        if (options.Backgrounds && options.List) {
+            return fail("-b and -l cannot be used together");
+        }
+        if (options.Spotlight) {
+            if (!options.Packs.empty()) return fail("--spotlight takes no pack");
+            if (maskGiven || allGiven || options.RestorePaths || options.List ||
+                options.Backgrounds || !options.TargetFolder.empty()) {
+                return fail("--spotlight takes no option but -q");
+            }
+            return result_;
+        }
+        if (options.Packs.empty()) return fail("no pack given");
         return result_;
     }
 
@@ -166,6 +202,12 @@ private:
                 break;
             case u'q':
                 options.Quiet = true;
+                break;
+            case u'b':
+                options.Backgrounds = true;
+                break;
+            case kLongOnly:
+                options.Spotlight = true;  // the only long-only option
                 break;
             default:
                 break;

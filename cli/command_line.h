@@ -11,6 +11,8 @@ struct TCliOptions {
     bool RestorePaths = false;             // -p: keep the folders stored in the pack
     bool List = false;                     // -l: list the members instead of extracting
     bool Quiet = false;                    // -q: errors only
+    bool Backgrounds = false;              // -b: register each pack with the background picker
+    bool Spotlight = false;                // --spotlight: harvest Spotlight instead of packs
     std::vector<std::u16string> Packs;
 
     std::u16string MemberMask() const { return AllMembers ? std::u16string(1, u'*') : Mask; }
@@ -26,8 +28,8 @@ struct TParsedCommandLine {
 
 // Reads the arguments after the program name. Short flags may be grouped ("-aq"), an
 // option's value may follow it directly ("-dDIR") or as the next argument, and "--" ends the
-// options. Long forms: --directory, --mask, --all, --paths, --list, --quiet, --help,
-// --version.
+// options. Long forms: --directory, --mask, --all, --paths, --list, --quiet, --backgrounds,
+// --help, --version; --spotlight has no short form and takes no pack.
 TParsedCommandLine ParseCommandLine(const std::vector<std::u16string>& args);
 
 // The one-line synopsis and the full help text.

@@ -4,7 +4,9 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/pack_extraction.h"
+#include "cli/spotlight_command.h"
 #include "cli/stop_signals.h"
+#include "spotlight/spotlight_harvest.h"
 
 int main(int argc, char** argv) {
     const TParsedCommandLine parsed = ParseCommandLine(ProgramArguments(argc, argv));
@@ -20,6 +22,9 @@ int main(int argc, char** argv) {
             return 2;
         case TCliAction::caRun:
             break;
+    }
+    if (parsed.Options.Spotlight) {
+        return RunSpotlightHarvest(parsed.Options.Quiet, std::cout, std::cerr, SystemMountTable());
     }
     CatchStopSignals();
     int status;

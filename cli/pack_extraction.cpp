@@ -1,12 +1,18 @@
 #include "cli/pack_extraction.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <streambuf>
+#include <system_error>
 
 #include "archive/core/ab_exceptions.h"
 #include "archive/core/ab_file_system.h"
 #include "archive/core/ab_messages.h"
+#include "archive/core/ab_text.h"
+#include "archive/core/ab_utils.h"
+#include "cli/desktop_backgrounds.h"
 #include "util/common_func.h"
 #include "util/errors.h"
 #include "util/path_delimiter.h"
@@ -50,6 +56,57 @@ std::u16string fileNameOf(const std::u16string& path) {
         if (IsPathDelimiter(path[i - 1])) return path.substr(i);
     }
     return path;
+}
+
+// The members that can be a desktop background.
+constexpr char16_t kPictureMask[] = u"*.jpg;*.jpeg;*.png;*.bmp";
+// A theme file larger than this is no theme file; what lies beyond is not read.
+constexpr size_t kLongestThemeFile = 1 << 20;
+
+// Keeps the first `limit` bytes written to it and drops the rest.
+class CappedBuffer : public std::streambuf {
+public:
+    explicit CappedBuffer(size_t limit) : limit_(limit) {}
+    const std::string& text() const { return text_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof() && text_.size() < limit_) text_ += traits_type::to_char_type(c);
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        const size_t room = limit_ - text_.size();
+        text_.append(s, std::min(room, static_cast<size_t>(n)));
+        return n;
+    }
+
+private:
+    size_t limit_;
+    std::string text_;
+};
+
+bool matchesMasks(std::u16string_view name, std::u16string_view masks) {
+    return anyMaskPiece(masks, [&](std::u16string_view mask) { return MatchFileName(name, mask); });
+}
+
+// The folder part of a stored name, without its last separator: "a\\b\\c.jpg" gives "a\\b".
+std::u16string_view storedFolderOf(std::u16string_view storedName) {
+    const size_t slash = storedName.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? std::u16string_view() : storedName.substr(0, slash);
+}
+
+// A path a theme file gives ("DesktopBackground\img1.jpg", ".\DesktopBackground", or one
+// under "%ThemeDir%") names the member path when it is that path or ends in a separator and the
+// path.
+bool namesStoredPath(std::u16string path, std::u16string_view stored) {
+    FixSlashes(path);
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
+    if (stored.empty() || path.size() < stored.size()) return false;
+    const size_t start = path.size() - stored.size();
+    if (start > 0 && path[start - 1] != u'\\') return false;
+    std::u16string storedFixed(stored);
+    FixSlashes(storedFixed);
+    return sameTextAscii(std::u16string_view(path).substr(start), storedFixed);
 }
 
 }  // namespace
@@ -115,24 +172,94 @@ void TPackExtraction::open(const std::u16string& pack) {
     }
 }
 
-std::u16string TPackExtraction::targetFolderOf(const std::u16string& pack) const {
-    if (!FOptions.TargetFolder.empty()) return FOptions.TargetFolder;
-    const std::u16string name = fileNameOf(pack);
-    return pack.substr(0, pack.size() - name.size()) + ExtractBaseName(pack);
+std::u16string TPackExtraction::targetFolderOf(const std::u16string& pack) {
+    const std::u16string name = ExtractBaseName(pack);
+    const std::u16string base = FOptions.TargetFolder.empty()
+                                    ? pack.substr(0, pack.size() - fileNameOf(pack).size()) + name
+                                    : JoinPath(FOptions.TargetFolder, name);
+    // Two packs of one run with the same name (Autumn.themepack from two places, or
+    // Autumn.themepack beside Autumn.deskthemepack) get folders of their own, so that the
+    // pictures of one never replace the other's.
+    std::u16string target = base;
+    for (int n = 2;; ++n) {
+        const auto owner = FFolderOwners.find(target);
+        if (owner == FFolderOwners.end() || owner->second == pack) break;
+        target = base + u" (" + utf8ToUtf16(std::to_string(n)) + u")";
+    }
+    FFolderOwners[target] = pack;
+    return target;
+}
+
+TThemeFile TPackExtraction::readThemeFile() {
+    // The theme file at the pack's root, or else the first one anywhere in it.
+    const TAbArchiveItem* found = nullptr;
+    for (int32_t i = 0; i < FExtractor.Count(); ++i) {
+        const TAbArchiveItem* item = FExtractor.Items(i);
+        if (!item || !MatchFileName(item->FileName(), u"*.theme")) continue;
+        if (!found || (storedFolderOf(item->FileName()).empty() &&
+                       !storedFolderOf(found->FileName()).empty())) {
+            found = item;
+        }
+    }
+    if (!found) return {};
+    CappedBuffer buffer(kLongestThemeFile);
+    std::ostream stream(&buffer);
+    const size_t confirmed = FConfirmed;
+    FReadingTheme = true;
+    try {
+        FExtractor.Archive()->ExtractToStream(found->FileName(), stream);
+    } catch (...) {
+        // A theme file that cannot be read says nothing; the pack's pictures still count.
+    }
+    FReadingTheme = false;
+    FConfirmed = confirmed;
+    return ReadThemeFile(buffer.text());
+}
+
+bool TPackExtraction::anyMemberToExtract() const {
+    const std::u16string mask = FOptions.MemberMask();
+    for (int32_t i = 0; i < FExtractor.Count(); ++i) {
+        const TAbArchiveItem* item = FExtractor.Items(i);
+        if (item && item->MatchesStoredNameEx(mask)) return true;
+    }
+    return false;
+}
+
+std::u16string TPackExtraction::nothingToExtractReason(const TThemeFile& theme) const {
+    if (FOptions.AllMembers) return u"the pack is empty; nothing extracted";
+    if (FOptions.Mask != TCliOptions().Mask) {
+        return u"no member matches \"" + FOptions.Mask + u"\"; nothing extracted";
+    }
+    std::u16string reason = u"the pack has no pictures; nothing extracted";
+    if (!theme.Slideshow.RssFeed.empty()) {
+        reason += u" (its slideshow comes from " + theme.Slideshow.RssFeed + u")";
+    }
+    return reason;
 }
 
 void TPackExtraction::extract(const std::u16string& pack) {
     open(pack);
+    // The folder is made only once the pack is known to hold something for it.
+    FExtractor.SetBaseDirectory(u"");
+    FExtractor.SetFileName(pack);
+    if (!FExtractor.Archive()) throw EAbInvalidCabFile();
+    const TThemeFile theme = readThemeFile();
+    if (!anyMemberToExtract()) {
+        FBar.Clear();
+        FOut << std::flush;
+        FErr << kProgram << utf8(pack) << ": " << utf8(nothingToExtractReason(theme)) << '\n'
+             << std::flush;
+        return;
+    }
+
     std::u16string target = targetFolderOf(pack);
     // A pack named only by its extension (".themepack") is extracted beside itself.
     if (target.empty()) target = u".";
     // The folder chain is made from an absolute path: the archive code's chain skips the
     // first element of a path, which for a relative one is a folder of its own.
-    if (!DirectoryExists(target))
-        CreateDirectoryChain(fromFsPath(std::filesystem::absolute(toFsPath(target))));
+    const bool made = !DirectoryExists(target);
+    if (made) CreateDirectoryChain(fromFsPath(std::filesystem::absolute(toFsPath(target))));
     FExtractor.SetBaseDirectory(target);
-    FExtractor.SetFileName(pack);
-    if (!FExtractor.Archive()) throw EAbInvalidCabFile();
 
     FConfirmed = 0;
     FMemberFailures = 0;
@@ -141,20 +268,103 @@ void TPackExtraction::extract(const std::u16string& pack) {
     FExtractor.ExtractFiles(FOptions.MemberMask());
     FExtracting = false;
     FBar.Clear();
-
-    if (FOptions.Quiet) return;
     const size_t extracted = FConfirmed - FMemberFailures;
-    FOut << utf8(pack) << ": " << extracted << (extracted == 1 ? " member" : " members")
-         << " extracted into " << utf8(target);
-    if (FMemberFailures) FOut << ", " << FMemberFailures << " failed";
-    FOut << '\n' << std::flush;
+    // Every member failed: the folder this run made for them would only be left empty.
+    if (made && extracted == 0) {
+        std::error_code ignored;
+        std::filesystem::remove(toFsPath(target), ignored);
+    }
+    if (!FOptions.Quiet) {
+        FOut << utf8(pack) << ": " << extracted << (extracted == 1 ? " member" : " members")
+             << " extracted into " << utf8(target);
+        if (FMemberFailures) FOut << ", " << FMemberFailures << " failed";
+        FOut << '\n' << std::flush;
+    }
+    if (FOptions.Backgrounds && extracted > 0) registerBackground(pack, theme, target);
+}
+
+std::vector<std::u16string> TPackExtraction::extractedPictures(const TThemeFile& theme,
+                                                               const std::u16string& target) const {
+    const std::u16string mask = FOptions.MemberMask();
+    std::vector<const TAbArchiveItem*> pictures;
+    for (int32_t i = 0; i < FExtractor.Count(); ++i) {
+        const TAbArchiveItem* item = FExtractor.Items(i);
+        if (item && !item->IsDirectory() && item->MatchesStoredNameEx(mask) &&
+            matchesMasks(item->FileName(), kPictureMask)) {
+            pictures.push_back(item);
+        }
+    }
+    // The show's own order where the theme gives one: its items, or the pictures directly in
+    // its folder (not in folders below it); otherwise every picture in the pack's order.
+    std::vector<const TAbArchiveItem*> show;
+    const TThemeSlideshow& slideshow = theme.Slideshow;
+    for (const std::u16string& path : slideshow.ItemPaths) {
+        for (const TAbArchiveItem* item : pictures) {
+            if (namesStoredPath(path, item->FileName())) show.push_back(item);
+        }
+    }
+    if (show.empty() && !slideshow.ImagesRootPath.empty()) {
+        for (const TAbArchiveItem* item : pictures) {
+            if (namesStoredPath(slideshow.ImagesRootPath, storedFolderOf(item->FileName()))) {
+                show.push_back(item);
+            }
+        }
+    }
+    if (show.empty()) show = pictures;
+
+    // Where each landed, once each (members of the same name land on one file), and only
+    // those that did land.
+    const std::filesystem::path base = std::filesystem::absolute(toFsPath(target));
+    std::vector<std::u16string> files;
+    for (const TAbArchiveItem* item : show) {
+        std::u16string file;
+        try {
+            file = outputPathForStoredName(item->FileName(), false, FOptions.RestorePaths,
+                                           fromFsPath(base));
+        } catch (...) {
+            continue;
+        }
+        if (FileExists(file) && std::find(files.begin(), files.end(), file) == files.end()) {
+            files.push_back(file);
+        }
+    }
+    return files;
+}
+
+void TPackExtraction::registerBackground(const std::u16string& pack, const TThemeFile& theme,
+                                         const std::u16string& target) {
+    try {
+        const std::vector<std::u16string> pictures = extractedPictures(theme, target);
+        if (pictures.empty()) return;
+        const std::u16string folder = BackgroundPropertiesFolder();
+        if (folder.empty()) throw std::runtime_error("no place for backgrounds: HOME is unset");
+        std::u16string shown = pictures.front();
+        if (pictures.size() > 1) {
+            shown = fromFsPath(std::filesystem::absolute(toFsPath(target)) / kSlideshowFileName);
+            ReplaceFileWith(shown, SlideshowXml(pictures, theme.Slideshow.IntervalMs));
+        }
+        const std::u16string name = ThemeName(theme, pack);
+        if (!DirectoryExists(folder)) CreateDirectoryChain(folder);
+        const std::u16string entry = folder + u"/" + BackgroundPropertiesFileName(name);
+        ReplaceFileWith(entry,
+                        BackgroundPropertiesXml(name, shown, theme.Placement, theme.Background));
+        if (!FOptions.Quiet) {
+            FOut << utf8(pack) << ": registered as the background \"" << utf8(name) << "\" in "
+                 << utf8(entry) << '\n'
+                 << std::flush;
+        }
+    } catch (...) {
+        packFailed(
+            pack, u"cannot register the background: " + exceptionMessage(std::current_exception()));
+    }
 }
 
 void TPackExtraction::list(const std::u16string& pack) {
     open(pack);
     FExtractor.SetFileName(pack);
     if (!FExtractor.Archive()) throw EAbInvalidCabFile();
-    if (FOptions.Packs.size() > 1 && !FOptions.Quiet) FOut << utf8(pack) << ":\n";
+    const TThemeFile theme = readThemeFile();
+    if (!FOptions.Quiet) FOut << utf8(pack) << ": " << utf8(ThemeName(theme, pack)) << '\n';
     for (int32_t i = 0; i < FExtractor.Count(); ++i) {
         const TAbArchiveItem* item = FExtractor.Items(i);
         if (!item) continue;
@@ -174,6 +384,7 @@ void TPackExtraction::packFailed(const std::u16string& pack, const std::u16strin
 
 void TPackExtraction::memberFailed(TAbArchiveItem* item, TAbErrorClass errorClass,
                                    int32_t errorCode) {
+    if (FReadingTheme) return;
     ++FMemberFailures;
     FAnyFailure = true;
     // The archive reports a failed member while it handles the error, so the error itself

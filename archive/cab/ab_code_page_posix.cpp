@@ -1,37 +1,11 @@
-#include <array>
-
 #include "archive/cab/ab_code_page.h"
 
 namespace pelmora::codepage {
-namespace {
-
-// Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves undefined map to the
-// C1 control of the same value, as the Windows conversion functions do.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char16_t byteToChar(unsigned char b) {
-    if (b >= 0x80 && b < 0xA0) return kHighControls[b - 0x80];
-    return b;  // ASCII and Latin-1 (0xA0..0xFF) coincide with their code points
-}
-
-int charToByte(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == c) return static_cast<int>(0x80 + i);
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::u16string narrowToUtf16(std::string_view narrow) {
-    std::u16string out;
-    out.reserve(narrow.size());
-    for (char b : narrow) out.push_back(byteToChar(static_cast<unsigned char>(b)));
-    return out;
+    // No ANSI code page here: the western one, which theme packs made on western Windows
+    // systems hold.
+    return windows1252ToUtf16(narrow);
 }
 
 std::string utf16ToNarrow(std::u16string_view text) {
@@ -39,7 +13,7 @@ std::string utf16ToNarrow(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        int b = charToByte(c);
+        int b = utf16ToWindows1252Byte(c);
         out.push_back(b < 0 ? '?' : static_cast<char>(b));
         // A surrogate pair is one character: one '?' for both halves.
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&

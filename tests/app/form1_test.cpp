@@ -390,7 +390,8 @@ void Form1Test::spotlightWhileOneRunsIsIgnored() {
     int opened = 0;
     TFormServices services;
     services.SpotlightFolders = [&] {
-        return TSpotlightFolders{scratch.filePath("cache"), scratch.filePath("Spotlight")};
+        return TSpotlightFolders{{scratch.filePath("cache").toStdU16String()},
+                                 scratch.filePath("Spotlight").toStdU16String()};
     };
     services.ExploreFolder = [&](const std::u16string&) {
         std::lock_guard wait(gate);

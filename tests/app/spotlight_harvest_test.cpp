@@ -1,5 +1,5 @@
-// The Spotlight harvest over a cache made by the test: pictures of several widths, files on
-// both sides of the size floor and a file that is not a picture.
+// The Spotlight harvest over a cache made by the test with Qt's own encoders: pictures of
+// several widths, files on both sides of the size floor and a file that is not a picture.
 #include "app/spotlight_harvest.h"
 
 #include <QBuffer>
@@ -57,9 +57,27 @@ QByteArray contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QString q(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+std::u16string u16(const QString& text) {
+    return text.toStdU16String();
+}
+
+// Folders of one cache and a result folder under scratch.
+TSpotlightFolders foldersIn(const QTemporaryDir& scratch, const QString& cache,
+                            const QString& result) {
+    return {{u16(scratch.filePath(cache))}, u16(scratch.filePath(result))};
+}
+
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                   QDir::Name);
+}
+
+QStringList entries(const std::u16string& folder) {
+    return entries(q(folder));
 }
 
 }  // namespace
@@ -77,8 +95,9 @@ private slots:
 
 void SpotlightHarvestTest::sortsTheCacheByWidthAndCleansUp() {
     QTemporaryDir scratch;
-    const TSpotlightFolders folders{scratch.filePath("Assets"), scratch.filePath("Spotlight")};
-    const QList<CacheFile> cache = makeCache(folders.Source);
+    const TSpotlightFolders folders = foldersIn(scratch, "Assets", "Spotlight");
+    const QString source = q(folders.Sources[0]);
+    const QList<CacheFile> cache = makeCache(source);
     std::vector<std::u16string> opened;
     const TFolderOpener opener = [&](const std::u16string& folder) {
         opened.push_back(folder);
@@ -87,45 +106,49 @@ void SpotlightHarvestTest::sortsTheCacheByWidthAndCleansUp() {
 
     // A second harvest finds the same pictures again and leaves one copy of each.
     for (int run = 1; run <= 2; ++run) {
-        DoSpotlight(folders, opener);
+        const std::vector<TSpotlightCacheCount> counts = DoSpotlight(folders, opener);
+        QCOMPARE(counts.size(), size_t(1));
+        QCOMPARE(counts[0].Copied, size_t(6));
+        QCOMPARE(counts[0].Landscape, size_t(1));
+        QCOMPARE(counts[0].Portrait, size_t(2));
         QCOMPARE(entries(folders.Result), QStringList({"Horizontal", "Vertical"}));
         QCOMPARE(entries(folders.Landscape()), QStringList({"landscape.jpg"}));
         QCOMPARE(entries(folders.Portrait()), QStringList({"atthefloor.jpg", "portrait.jpg"}));
-        QCOMPARE(contents(folders.Landscape() + "/landscape.jpg"), cache[0].bytes);
-        QCOMPARE(contents(folders.Portrait() + "/portrait.jpg"), cache[1].bytes);
-        QCOMPARE(contents(folders.Portrait() + "/atthefloor.jpg"), cache[5].bytes);
+        QCOMPARE(contents(q(folders.Landscape()) + "/landscape.jpg"), cache[0].bytes);
+        QCOMPARE(contents(q(folders.Portrait()) + "/portrait.jpg"), cache[1].bytes);
+        QCOMPARE(contents(q(folders.Portrait()) + "/atthefloor.jpg"), cache[5].bytes);
         QCOMPARE(opened.size(), size_t(run));
         QCOMPARE(QString::fromStdU16String(opened.back()),
-                 QDir::toNativeSeparators(folders.Result));
+                 QDir::toNativeSeparators(q(folders.Result)));
     }
     // The cache itself is only read.
-    QCOMPARE(entries(folders.Source).size(), cache.size());
-    for (const auto& file : cache) QCOMPARE(contents(folders.Source + "/" + file.name), file.bytes);
+    QCOMPARE(entries(source).size(), cache.size());
+    for (const auto& file : cache) QCOMPARE(contents(source + "/" + file.name), file.bytes);
 }
 
 void SpotlightHarvestTest::replacesAnEarlierCopyOfTheSameName() {
     QTemporaryDir scratch;
-    const TSpotlightFolders folders{scratch.filePath("Assets"), scratch.filePath("Spotlight")};
-    const QList<CacheFile> cache = makeCache(folders.Source);
-    QDir().mkpath(folders.Landscape());
-    QFile stale(folders.Landscape() + "/landscape.jpg");
+    const TSpotlightFolders folders = foldersIn(scratch, "Assets", "Spotlight");
+    const QString source = q(folders.Sources[0]);
+    const QList<CacheFile> cache = makeCache(source);
+    QDir().mkpath(q(folders.Landscape()));
+    QFile stale(q(folders.Landscape()) + "/landscape.jpg");
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("an older picture");
     stale.close();
-    QFile kept(folders.Landscape() + "/from-an-earlier-harvest.jpg");
+    QFile kept(q(folders.Landscape()) + "/from-an-earlier-harvest.jpg");
     QVERIFY(kept.open(QIODevice::WriteOnly));
     kept.write("kept");
     kept.close();
 
     DoSpotlight(folders, nullptr);
-    QCOMPARE(contents(folders.Landscape() + "/landscape.jpg"), cache[0].bytes);
-    QCOMPARE(contents(folders.Landscape() + "/from-an-earlier-harvest.jpg"), QByteArray("kept"));
+    QCOMPARE(contents(q(folders.Landscape()) + "/landscape.jpg"), cache[0].bytes);
+    QCOMPARE(contents(q(folders.Landscape()) + "/from-an-earlier-harvest.jpg"), QByteArray("kept"));
 }
 
 void SpotlightHarvestTest::missingCacheLeavesEmptyFoldersAndStillShowsThem() {
     QTemporaryDir scratch;
-    const TSpotlightFolders folders{scratch.filePath("no-such-cache"),
-                                    scratch.filePath("Pictures/Spotlight")};
+    const TSpotlightFolders folders = foldersIn(scratch, "no-such-cache", "Pictures/Spotlight");
     int opened = 0;
     DoSpotlight(folders, [&](const std::u16string&) { return ++opened, true; });
     QCOMPARE(entries(folders.Result), QStringList({"Horizontal", "Vertical"}));
@@ -156,11 +179,12 @@ void SpotlightHarvestTest::foldersFollowTheUserProfile() {
     qputenv("HOME", oldHome);
     qunsetenv("USERPROFILE");
     qunsetenv("LOCALAPPDATA");
-    QCOMPARE(folders.Result, result);
-    QCOMPARE(folders.Staging(), result + "/CopyAssets");
-    QCOMPARE(folders.Landscape(), result + "/Horizontal");
-    QCOMPARE(folders.Portrait(), result + "/Vertical");
-    QCOMPARE(folders.Source,
+    QCOMPARE(q(folders.Result), result);
+    QCOMPARE(q(folders.Staging()), result + "/CopyAssets");
+    QCOMPARE(q(folders.Landscape()), result + "/Horizontal");
+    QCOMPARE(q(folders.Portrait()), result + "/Vertical");
+    QCOMPARE(folders.Sources.size(), size_t(1));
+    QCOMPARE(q(folders.Sources[0]),
              QStringLiteral("/profiles/ana/AppData/Local/Packages/"
                             "Microsoft.Windows.ContentDeliveryManager_cw5n1h2txyewy/LocalState/"
                             "Assets"));

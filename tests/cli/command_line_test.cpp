@@ -96,6 +96,34 @@ INSTANTIATE_TEST_SUITE_P(
                                {"-q.themepack", "-"}}),
     [](const auto& info) { return std::string(info.param.title); });
 
+struct ModeCase {
+    const char* title;
+    std::vector<const char*> args;
+    bool backgrounds, spotlight, quiet;
+    size_t packs;
+};
+
+class ModeCommandLines : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(ModeCommandLines, SelectBackgroundsOrTheSpotlightHarvest) {
+    const ModeCase& c = GetParam();
+    const TParsedCommandLine parsed = ParseCommandLine(words(c.args));
+    ASSERT_EQ(parsed.Action, TCliAction::caRun) << parsed.Error;
+    EXPECT_EQ(parsed.Options.Backgrounds, c.backgrounds);
+    EXPECT_EQ(parsed.Options.Spotlight, c.spotlight);
+    EXPECT_EQ(parsed.Options.Quiet, c.quiet);
+    EXPECT_EQ(parsed.Options.Packs.size(), c.packs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ModeCommandLines,
+    ::testing::Values(
+        ModeCase{"ShortBackgrounds", {"-qb", "A", "B"}, true, false, true, 2},
+        ModeCase{"LongBackgrounds", {"--backgrounds", "-d", "o", "A"}, true, false, false, 1},
+        ModeCase{"Spotlight", {"--spotlight"}, false, true, false, 0},
+        ModeCase{"QuietSpotlight", {"-q", "--spotlight"}, false, true, true, 0}),
+    [](const auto& info) { return std::string(info.param.title); });
+
 struct BadCase {
     const char* title;
     std::vector<const char*> args;
@@ -122,7 +150,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"MissingValue", {"A", "-d"}, "option -d needs a value"},
         BadCase{"EmptyValue", {"--mask=", "A"}, "option --mask needs a value"},
         BadCase{"ValueOnFlag", {"--quiet=yes", "A"}, "option --quiet takes no value"},
-        BadCase{"AllWithMask", {"-a", "-m", "*.png", "A"}, "-a and -m cannot be used together"}),
+        BadCase{"AllWithMask", {"-a", "-m", "*.png", "A"}, "-a and -m cannot be used together"},
+        BadCase{"BackgroundsWithList", {"-bl", "A"}, "-b and -l cannot be used together"},
+        BadCase{"LongBackgroundsWithList",
+                {"--list", "A", "--backgrounds"},
+                "-b and -l cannot be used together"},
+        BadCase{"SpotlightWithPack", {"--spotlight", "A"}, "--spotlight takes no pack"},
+        BadCase{"SpotlightWithTarget",
+                {"--spotlight", "-d", "out"},
+                "--spotlight takes no option but -q"},
+        BadCase{"SpotlightWithBackgrounds",
+                {"-b", "--spotlight"},
+                "--spotlight takes no option but -q"},
+        BadCase{"SpotlightTakesNoValue", {"--spotlight=yes"}, "option --spotlight takes no value"}),
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {

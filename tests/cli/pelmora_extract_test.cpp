@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"TargetFolder",
                     {"-q", "-d", "out/new"},
                     "out/new",
-                    {"IMG3.JPG", "img1.jpg", "img2.PNG"}}),
+                    {"Autumn/IMG3.JPG", "Autumn/img1.jpg", "Autumn/img2.PNG"}}),
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(PelmoraExtract, ContentIsExactAndTheLaterOfTwoSameNamesWins) {
@@ -165,7 +165,9 @@ TEST(PelmoraExtract, ListsMembersWithoutWritingAnything) {
         EXPECT_NE(result.out.find(size + "  "), std::string::npos) << result.out;
         EXPECT_NE(result.out.find("  " + stored + "\n"), std::string::npos) << result.out;
     }
-    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 4);
+    // The theme's name, then one line per member.
+    EXPECT_TRUE(result.out.starts_with("Autumn.themepack: Autumn\n")) << result.out;
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 5);
     EXPECT_FALSE(fs::exists(scratch / "Autumn"));
 }
 
@@ -243,7 +245,8 @@ TEST(PelmoraExtract, UsageHelpAndVersion) {
     EXPECT_EQ(misuse.status, 2);
     EXPECT_EQ(misuse.err,
               "pelmora-extract: unknown option -x\n"
-              "usage: pelmora-extract [-d DIR] [-m MASK] [-a] [-p] [-l] [-q] PACK...\n");
+              "usage: pelmora-extract [-d DIR] [-m MASK] [-a] [-p] [-l | -b] [-q] PACK...\n"
+              "       pelmora-extract --spotlight [-q]\n");
     EXPECT_EQ(runExtract({}, scratch.path()).status, 2);
 
     const auto help = runExtract({"--help"}, scratch.path());

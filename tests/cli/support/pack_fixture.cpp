@@ -14,8 +14,6 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string quoted(const std::string& word) {
     std::string text = "'";
     for (const char c : word) {
@@ -27,6 +25,8 @@ std::string quoted(const std::string& word) {
     }
     return text + "'";
 }
+
+namespace {
 
 int runShell(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -85,11 +85,24 @@ void makePack(const fs::path& pack, const std::vector<Member>& members) {
     if (status != 0) throw std::runtime_error("cabtool create failed for " + pack.string());
 }
 
-RunResult runExtract(const std::vector<std::string>& args, const fs::path& cwd) {
+RunResult runExtract(const std::vector<std::string>& args, const fs::path& cwd,
+                     const std::vector<std::string>& environment) {
     const fs::path out = cwd / ".stdout";
     const fs::path err = cwd / ".stderr";
-    std::string command =
-        "cd " + quoted(cwd) + " && " + quoted(PELMORA_BINARY_DIR "/bin/pelmora-extract");
+    // Built by appending: GCC 12 at -O3 misreads "x" + a temporary string as an overlapping copy.
+    std::string command = "cd " + quoted(cwd);
+    command += " && env";
+    for (const auto& setting : environment) {
+        if (setting.starts_with("-")) {
+            command += " -u ";
+            command += quoted(setting.substr(1));
+        } else {
+            command += ' ';
+            command += quoted(setting);
+        }
+    }
+    command += ' ';
+    command += quoted(PELMORA_BINARY_DIR "/bin/pelmora-extract");
     for (const auto& arg : args) {
         command += ' ';
         command += quoted(arg);

@@ -26,6 +26,9 @@ struct Member {
     std::string content;
 };
 
+// word as one word of a POSIX shell command line.
+std::string quoted(const std::string& word);
+
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::string readFile(const std::filesystem::path& path);
 // The files under folder, as paths relative to it with "/", sorted.
@@ -40,7 +43,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs pelmora-extract with args in folder cwd.
-RunResult runExtract(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+// Runs pelmora-extract with args in folder cwd; environment holds "NAME=value" settings and
+// "-NAME" removals for the program's environment.
+RunResult runExtract(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                     const std::vector<std::string>& environment = {});
 
 }  // namespace clitest
