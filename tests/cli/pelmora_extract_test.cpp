@@ -213,7 +213,7 @@ TEST(PelmoraExtract, WindowsOnlyCharactersAreOrdinaryOnPosix) {
 
     const auto target = runExtract({"-q", "-d", "out<\">", "a|b.themepack"}, scratch.path());
     EXPECT_EQ(target.status, 0) << target.err;
-    EXPECT_EQ(readFile(scratch / "out<\">" / "p|q.jpg"), "first");
+    EXPECT_EQ(readFile(scratch / "out<\">" / "a|b" / "p|q.jpg"), "first");
 }
 
 // A stored folder that is a symbolic link inside the target leads wherever the link points:
