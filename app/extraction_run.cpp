@@ -3,7 +3,6 @@
 #include <exception>
 #include <utility>
 
-#include "app/member_failure_reason.h"
 #include "archive/components/ab_cab_extractor.h"
 #include "archive/core/ab_archive_item.h"
 #include "archive/core/ab_exceptions.h"
@@ -121,7 +120,7 @@ void TExtractionRun::ProcessItemFailure(const TAbArchiveItem* Item, TAbErrorClas
                                         int32_t ErrorCode) {
     FMemberFailures.push_back(
         {Item ? Item->FileName() : std::u16string(),
-         MemberFailureReason(ErrorClass, ErrorCode, std::current_exception())});
+         ItemFailureMessage(ErrorClass, ErrorCode, std::current_exception())});
 }
 
 namespace StatusText {

@@ -111,10 +111,6 @@ bool namesStoredPath(std::u16string path, std::u16string_view stored) {
 
 }  // namespace
 
-std::u16string ItemFailureReason(TAbErrorClass errorClass, int32_t errorCode) {
-    return ItemFailureMessage(errorClass, errorCode);
-}
-
 TPackExtraction::TPackExtraction(TCliOptions options, std::ostream& out, std::ostream& err,
                                  bool showProgress)
     : FOptions(std::move(options)),
@@ -387,11 +383,8 @@ void TPackExtraction::memberFailed(TAbArchiveItem* item, TAbErrorClass errorClas
     if (FReadingTheme) return;
     ++FMemberFailures;
     FAnyFailure = true;
-    // The archive reports a failed member while it handles the error, so the error itself
-    // is at hand and says more than its classification.
-    const std::exception_ptr live = std::current_exception();
     const std::u16string reason =
-        live ? exceptionMessage(live) : ItemFailureReason(errorClass, errorCode);
+        ItemFailureMessage(errorClass, errorCode, std::current_exception());
     FBar.Clear();
     FOut << std::flush;
     FErr << kProgram << utf8(FPack) << ": " << memberNameText(item) << ": " << utf8(reason) << '\n'

@@ -54,6 +54,3 @@ private:
     // two packs of one run.
     std::map<std::u16string, std::u16string> FFolderOwners;
 };
-
-// The text for a member that failed, from what the archive reports about it.
-std::u16string ItemFailureReason(TAbErrorClass errorClass, int32_t errorCode);

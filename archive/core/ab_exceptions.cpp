@@ -177,3 +177,8 @@ std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode) {
     }
     return u"Extraction failed";
 }
+
+std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode,
+                                  const std::exception_ptr& Live) {
+    return Live ? exceptionMessage(Live) : ItemFailureMessage(ErrorClass, ErrorCode);
+}

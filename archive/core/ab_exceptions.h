@@ -118,3 +118,8 @@ std::u16string FciErrorMessage(int32_t ErrorCode);
 
 // What a per-item failure reported as (ErrorClass, ErrorCode) means, in words a user reads.
 std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode);
+// The same for a failure reported while its error is being handled (the archive reports an
+// item failure from inside its handler, so std::current_exception() is at hand): that error's
+// own message, which names the file and keeps the system's reason, when there is one.
+std::u16string ItemFailureMessage(TAbErrorClass ErrorClass, int32_t ErrorCode,
+                                  const std::exception_ptr& Live);

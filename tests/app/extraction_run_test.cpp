@@ -12,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "app/member_failure_reason.h"
 #include "app/pack_queue.h"
 #include "app/run_worker.h"
 #include "archive/cab/ab_fci_fdi.h"
@@ -107,8 +106,8 @@ bool reasonFits(MemberFault fault, const QString& reason, const QString& target)
 #endif
         return fits;
     }
-    return reason == QString::fromStdU16String(CabinetErrorText(FDIERROR_CORRUPT_CABINET)) ||
-           reason == QString::fromStdU16String(CabinetErrorText(FDIERROR_MDI_FAIL));
+    return reason == QString::fromStdU16String(FdiErrorMessage(FDIERROR_CORRUPT_CABINET)) ||
+           reason == QString::fromStdU16String(FdiErrorMessage(FDIERROR_MDI_FAIL));
 }
 
 }  // namespace
@@ -123,7 +122,6 @@ private slots:
     void failedPacksLeaveTheQueueAndTheRunGoesOn();
     void membersThatFailMakeTheirPackFail_data();
     void membersThatFailMakeTheirPackFail();
-    void memberFailureReasons();
     void stopAbortsThePackInHandAndKeepsItQueued();
     void folderAndTextHelpers_data();
     void folderAndTextHelpers();
@@ -277,22 +275,6 @@ void ExtractionRunTest::membersThatFailMakeTheirPackFail() {
         QCOMPARE(packmaker::readFile(target + "/" + member.storedName), member.content);
     }
     QCOMPARE(packmaker::filesUnder(target), written);
-}
-
-void ExtractionRunTest::memberFailureReasons() {
-    // Every code of the cabinet library has a sentence of its own, not a number.
-    QSet<QString> sentences;
-    for (int32_t code = FDIERROR_CABINET_NOT_FOUND; code <= FDIERROR_EOF; ++code) {
-        const QString text = QString::fromStdU16String(MemberFailureReason(ecCabError, code, {}));
-        QVERIFY2(!text.contains(QString::number(code)), qPrintable(text));
-        sentences.insert(text);
-    }
-    QCOMPARE(sentences.size(), FDIERROR_EOF - FDIERROR_CABINET_NOT_FOUND + 1);
-    // A system error is the system's own text; an error at hand says more than its class.
-    QCOMPARE(MemberFailureReason(ecInOutError, ENOSPC, {}), systemErrorText(ENOSPC));
-    const auto live = std::make_exception_ptr(EFCreateError(u"/t/a.jpg", ENOSPC));
-    QCOMPARE(MemberFailureReason(ecFileCreateError, 0, live),
-             u"Cannot create file \"/t/a.jpg\". " + systemErrorText(ENOSPC));
 }
 
 void ExtractionRunTest::stopAbortsThePackInHandAndKeepsItQueued() {

@@ -221,3 +221,17 @@ INSTANTIATE_TEST_SUITE_P(
         FailureMessageCase{ecCorvana, 64, u"Invalid file - not a cabinet file"}));
 
 }  // namespace
+
+namespace {
+
+// A failure reported while its error is handled says what that error says: the file and the
+// system's reason, more than the class and code alone.
+TEST(ItemFailureMessageTest, PrefersTheErrorAtHand) {
+    const auto live = std::make_exception_ptr(EFCreateError(u"/t/a.jpg", ENOSPC));
+    EXPECT_EQ(ItemFailureMessage(ecFileCreateError, 0, live),
+              u"Cannot create file \"/t/a.jpg\". " + systemErrorText(ENOSPC));
+    EXPECT_EQ(ItemFailureMessage(ecFileCreateError, 0, nullptr),
+              ItemFailureMessage(ecFileCreateError, 0));
+}
+
+}  // namespace
