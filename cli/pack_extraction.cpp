@@ -243,7 +243,8 @@ void TPackExtraction::extract(const std::u16string& pack) {
     if (!anyMemberToExtract()) {
         FBar.Clear();
         FOut << std::flush;
-        FErr << kProgram << utf8(pack) << ": " << utf8(nothingToExtractReason(theme)) << '\n'
+        FErr << kProgram << utf8(pack) << ": " << printableText(utf8(nothingToExtractReason(theme)))
+             << '\n'
              << std::flush;
         return;
     }
@@ -360,7 +361,10 @@ void TPackExtraction::list(const std::u16string& pack) {
     FExtractor.SetFileName(pack);
     if (!FExtractor.Archive()) throw EAbInvalidCabFile();
     const TThemeFile theme = readThemeFile();
-    if (!FOptions.Quiet) FOut << utf8(pack) << ": " << utf8(ThemeName(theme, pack)) << '\n';
+    // The theme's name is the pack's text, not ours: it must not drive the terminal either.
+    if (!FOptions.Quiet)
+        FOut << printableText(utf8(pack)) << ": " << printableText(utf8(ThemeName(theme, pack)))
+             << '\n';
     for (int32_t i = 0; i < FExtractor.Count(); ++i) {
         const TAbArchiveItem* item = FExtractor.Items(i);
         if (!item) continue;

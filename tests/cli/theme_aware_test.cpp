@@ -139,6 +139,22 @@ TEST(ThemeAware, ListingsStartWithTheThemeName) {
     EXPECT_NE(result.out.find("\nPlain.themepack: Plain\n"), std::string::npos) << result.out;
 }
 
+// A theme's name is the pack's text: control characters in it are shown escaped, never sent
+// to the terminal.
+TEST(ThemeAware, ListingsEscapeControlCharactersInTheThemeName) {
+    ScratchFolder scratch;
+    makePack(scratch / "Evil.themepack", {{"Evil.theme",
+                                           "[Theme]\nDisplayName=\x1b]0;owned\x07"
+                                           "Evil\n"},
+                                          {"a.jpg", "x"}});
+
+    const auto result = runExtract({"-l", "Evil.themepack"}, scratch.path());
+
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(result.out.starts_with("Evil.themepack: \\x1b]0;owned\\x07Evil\n")) << result.out;
+    EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
+}
+
 const std::string kSlideshowTheme =
     "[Theme]\r\nDisplayName=Rock & <Roll> \"'\r\n"
     "[Control Panel\\Desktop]\r\nWallpaper=DesktopBackground\\b.jpg\r\nPicturePosition=3\r\n"
