@@ -64,7 +64,10 @@ std::vector<SeedCabinet> seedCabinets(const cabtest::TempFolder& temp) {
         std::string command = "cd " + shellQuote(temp.path().string()) + " && " +
                               shellQuote(cabtest::cabtoolPath()) + " create -z " + method + " " +
                               shellQuote(name);
-        for (const auto& m : members) command += " " + shellQuote(m.name);
+        for (const auto& m : members) {
+            command += ' ';  // appended: GCC 12 at -O3 misreads " " + a temporary as an overlap
+            command += shellQuote(m.name);
+        }
         EXPECT_EQ(cabtest::runCommand(command + " >/dev/null"), 0) << command;
         seeds.push_back({name, readFile(temp / name)});
     }
