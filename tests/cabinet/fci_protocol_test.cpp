@@ -79,7 +79,8 @@ TEST(FciProtocol, SpannedSetReportsEveryStepThroughTheCallbacks) {
     // A folder continued into the next cabinet is one folder, reported once.
     EXPECT_GE(foldersInSet, folders);
     EXPECT_GE(folders, 1u);
-    for (const auto& [name, bytes] : members) {
+    for (const auto& member : members) {
+        const auto& name = member.first;  // a plain reference: clang 14 cannot capture a binding
         EXPECT_EQ(std::count_if(fci.placed.begin(), fci.placed.end(),
                                 [&](auto& p) { return p.name == name && !p.continuation; }),
                   1)
