@@ -11,6 +11,8 @@
 
 #include <stdint.h>
 
+#include "cabinet_version.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -255,6 +257,14 @@ CABINET_API CabBool CABINET_CC FCIFlushFolder(FCIContext context,
                                               FciGetNextCabinetFn getNextCabinet,
                                               FciStatusFn status);
 CABINET_API CabBool CABINET_CC FCIDestroy(FCIContext context);
+
+/* ---- Version ---------------------------------------------------------------------------- */
+
+/* The version of the library actually loaded: "MAJOR.MINOR.PATCH" (a static string), and the
+ * same as MAJOR * 10000 + MINOR * 100 + PATCH. Compare with CABINET_VERSION_STRING and
+ * CABINET_VERSION_NUMBER, the version of the headers a program was compiled against. */
+CABINET_API const char* CABINET_CC CabinetVersionString(void);
+CABINET_API unsigned CABINET_CC CabinetVersionNumber(void);
 
 #ifdef __cplusplus
 }
