@@ -1,15 +1,30 @@
 /* Pelmora's cabinet library: the FDI (decompression) and FCI (compression) interface.
  *
- * The entry points, records, callbacks and values follow the published contract of the
- * platform's cabinet library, so that a program bound to one by name can use the other.
- * Handles are pointer-sized integers chosen by the caller's open callback; -1 is a failed open.
- * All memory comes from the caller's alloc/free callbacks and all file access goes through
- * its file callbacks. No C++ exception ever leaves the library.
+ * This header is the library's whole contract. The entry points, records, callbacks and values
+ * follow the published contract of the platform's cabinet library, so that a program bound to
+ * one by name can use the other; where that contract leaves a choice open, what is written here
+ * is what this library does.
+ *
+ * General rules:
+ *  - Handles are pointer-sized integers chosen by the caller's open callbacks; -1 is a failed
+ *    open. The library never interprets a handle, it only passes it back to the callbacks.
+ *  - All memory comes from the caller's alloc/free callbacks and all file access goes through
+ *    its file callbacks: the library touches no file system and keeps no global state.
+ *  - No C++ exception ever leaves the library; every failure is a return value.
+ *  - Entry points answer a CabBool: nonzero for success, 0 for failure. On failure the error
+ *    record given to FDICreate / FCICreate holds the reason (see CabErrorRecord).
+ *  - Threading: a context (FDIContext, FCIContext) belongs to one thread at a time; it has no
+ *    lock. Different contexts share nothing and may be used at once from different threads.
+ *    The callbacks run on the calling thread, inside the entry point that calls them.
+ *  - Strings handed to callbacks live in the library's buffers and stay valid only until the
+ *    callback returns, unless said otherwise.
  */
 #ifndef PELMORA_CABINET_H
 #define PELMORA_CABINET_H
 
 #include <stdint.h>
+
+#include "cabinet_version.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -26,10 +41,17 @@ extern "C" {
 typedef intptr_t CabHandle; /* INT_PTR: a file handle chosen by the caller */
 typedef int CabBool;        /* 32-bit Boolean, nonzero = true */
 
-/* Error record (ERF), filled by the library on failure. */
+/* Error record (ERF). The caller owns it; the context keeps a pointer to it from FDICreate /
+ * FCICreate until FDIDestroy / FCIDestroy, so it must outlive the context.
+ *   ErrorCode     FDIERROR_* (FDI) or FCIERR_* (FCI) of the last call that failed
+ *   ErrorType     a secondary value: for FCI, the `err` its callback stored when a callback's
+ *                 failure is the reason (FCIERR_OPEN_SRC, _READ_SRC, _TEMP_FILE, _CAB_FILE);
+ *                 otherwise 0. FDI always stores 0.
+ *   ErrorPresent  nonzero when ErrorCode holds a failure
+ * See each entry point for when the record is cleared and when it is left untouched. */
 typedef struct CabErrorRecord {
-    int ErrorCode; /* FDIERROR_* or FCIERROR_* */
-    int ErrorType; /* secondary value: the C runtime error, when one applies */
+    int ErrorCode; /* FDIERROR_* or FCIERR_* */
+    int ErrorType; /* secondary value: the callback's error, when one applies */
     CabBool ErrorPresent;
 } CabErrorRecord;
 
@@ -100,6 +122,19 @@ enum {
 
 typedef void* FDIContext; /* HFDI */
 
+/* FDI callbacks (all required). They follow the C runtime's conventions:
+ *   alloc   a block of `size` bytes, or null when none is left (the call fails with
+ *           FDIERROR_ALLOC_FAIL); free takes back every block alloc gave, by FDIDestroy at the
+ *           latest.
+ *   open    opens `name` with CAB_O_* flags and CAB_S_* mode; answers a handle or -1. The
+ *           library opens cabinets with CAB_O_RDONLY | CAB_O_BINARY and closes each one itself
+ *           before FDICopy returns. It never opens a member's output file: the notification
+ *           handler does that.
+ *   read    up to `count` bytes; the number read, 0 at the end, or UINT32_MAX (-1) on error.
+ *   write   `count` bytes; the number written, anything else than `count` is a failure.
+ *   close   0 on success, -1 on failure.
+ *   seek    moves to `offset` from origin 0 (start), 1 (current) or 2 (end); answers the new
+ *           position, or -1 on failure. */
 typedef void*(CABINET_CC* FdiAllocFn)(uint32_t size);
 typedef void(CABINET_CC* FdiFreeFn)(void* block);
 typedef CabHandle(CABINET_CC* FdiOpenFn)(char* name, int flags, int mode);
@@ -129,13 +164,31 @@ typedef enum FDINotificationType {
     fdintENUMERATE = 5
 } FDINotificationType;
 
-/* FDINOTIFICATION: what each notification carries.
- *   CABINET_INFO   psz1 next cabinet, psz2 next disk, psz3 cabinet path, setID, iCabinet
- *   PARTIAL_FILE   psz1 member name, psz2 first cabinet, psz3 first disk
- *   COPY_FILE      psz1 member name, cb size, date, time, attribs, iFolder
- *   CLOSE_FILE_INFO psz1 member name, hf, date, time, attribs, cb = 1 when to be run
- *   NEXT_CABINET   psz1 next cabinet, psz2 next disk, psz3 cabinet path (may be changed
- *                  by the handler, at most 256 bytes), fdie the reason when retried */
+/* FDINOTIFICATION: what each notification carries, and what the handler's answer means.
+ * Every notification carries pv = the `user` pointer given to FDICopy. An answer of -1 to any
+ * notification ends FDICopy with FDIERROR_USER_ABORT.
+ *   CABINET_INFO    a cabinet was opened (the one FDICopy was called for, then each next
+ *                   cabinet a member runs on into). psz1 next cabinet's name, psz2 next disk,
+ *                   psz3 the cabinet path, setID, iCabinet. Any answer but -1 goes on.
+ *   PARTIAL_FILE    a member that began in an earlier cabinet of the set: it cannot be
+ *                   extracted from here. psz1 member name, psz2 first cabinet, psz3 first disk.
+ *                   Any answer but -1 goes on to the next member.
+ *   COPY_FILE       a member is offered. psz1 member name, cb size, date, time, attribs,
+ *                   iFolder. Answer 0 to skip it (nothing is decoded for it), or an open handle
+ *                   that the library only ever writes the member's bytes to.
+ *   CLOSE_FILE_INFO the member was written whole to hf, the handle answered to COPY_FILE.
+ *                   psz1 member name, hf, date, time, attribs, cb = 1 when the member is to be
+ *                   run. The handler closes hf (and may set the file's date and attributes).
+ *                   A nonzero answer (but -1) means success; 0 means the handler could not
+ *                   finish the file, and FDICopy fails with FDIERROR_TARGET_FILE.
+ *   NEXT_CABINET    the member goes on in the next cabinet of the set. psz1 next cabinet's
+ *                   name, psz2 next disk, psz3 the cabinet path: the handler may rewrite psz3
+ *                   (at most 256 bytes with its zero) to say where to look; psz1 is only
+ *                   information. fdie is 0 on the first request and the reason the last
+ *                   attempt failed on a repeated one. Any answer but -1 makes the library
+ *                   try psz3 + psz1 (again).
+ * If FDICopy fails while a member is being written (after COPY_FILE, before CLOSE_FILE_INFO),
+ * no CLOSE_FILE_INFO comes: the handler closes that handle itself. */
 typedef struct FDINotification {
     int32_t cb;
     char* psz1;
@@ -155,29 +208,60 @@ typedef struct FDINotification {
 typedef CabHandle(CABINET_CC* FdiNotifyFn)(FDINotificationType type, FDINotification* notification);
 typedef int(CABINET_CC* FdiDecryptFn)(void* decrypt); /* never called: pass null */
 
-/* FDIIsCabinet reads the cabinet header from the start of the open file `handle` and fills
- * `info`; it neither closes the file nor restores its position.
- *
- * FDICopy opens cabinetPath + cabinetName and offers its members in stored order. An output
- * handle answered to fdintCOPY_FILE is only ever written to: the handler closes it at
- * fdintCLOSE_FILE_INFO, or itself after FDICopy failed while the member was being written.
- * A next cabinet that cannot be opened is asked for again (fdie set) a few times at most,
- * then FDICopy fails with that reason. The context keeps its decoding position between
- * passes, so a later pass over the same, unchanged cabinet continues inside the folder. */
+/* FDICreate makes a decompression context. Every callback is required; cpuType is ignored
+ * (pass cpuUNKNOWN). `error` may be null, in which case failures are told by return values
+ * only; otherwise it is kept for every later call on the context (it must outlive it).
+ * Answers the context, or null: a missing callback or memory that alloc refused, both told as
+ * FDIERROR_ALLOC_FAIL. On success the record is cleared. The context holds about 1 MB of
+ * buffers from alloc. */
 CABINET_API FDIContext CABINET_CC FDICreate(FdiAllocFn alloc, FdiFreeFn free, FdiOpenFn open,
                                             FdiReadFn read, FdiWriteFn write, FdiCloseFn close,
                                             FdiSeekFn seek, int cpuType, CabErrorRecord* error);
+
+/* FDIIsCabinet seeks the open file `handle` to its start, reads the cabinet's fixed header and
+ * fills `info`; it neither closes the file nor restores its position. Answers nonzero for a
+ * cabinet (the record cleared), 0 for a file that is not one: FDIERROR_NOT_A_CABINET, or
+ * FDIERROR_UNKNOWN_CABINET_VERSION for a cabinet of a format version this library does not
+ * read. A file that cannot be read or sought counts as not a cabinet. */
 CABINET_API CabBool CABINET_CC FDIIsCabinet(FDIContext context, CabHandle handle, FDICabInfo* info);
+
+/* FDICopy opens cabinetPath + cabinetName (the two are joined as they are: the path ends with
+ * its separator; a null path is empty) and offers its members to `notify` in stored order, as
+ * told at FDINOTIFICATION. `flags` and `decrypt` are ignored. A member that runs on into later
+ * cabinets is followed there through fdintNEXT_CABINET; a next cabinet that cannot be opened
+ * or is not the right one is asked for again a few times (8) at most, then FDICopy fails with
+ * the reason of the last attempt (FDIERROR_CABINET_NOT_FOUND, _NOT_A_CABINET,
+ * _WRONG_CABINET, ...).
+ * Answers nonzero when every member was offered and every accepted member written; the record
+ * is then cleared. On failure the record holds the reason: FDIERROR_CABINET_NOT_FOUND also for
+ * a null name or handler and for a name or path longer than 256 bytes, FDIERROR_CORRUPT_CABINET
+ * for damaged data (a checksum that does not match, a block that does not decode, a member
+ * that runs past its folder), FDIERROR_TARGET_FILE for a short write or a 0 answer to
+ * fdintCLOSE_FILE_INFO, FDIERROR_USER_ABORT for an answer of -1.
+ * The context keeps its decoding position between calls, so a later call over the same,
+ * unchanged cabinet that wants a member further on in the same folder continues there
+ * instead of decoding the folder again: extracting one member per call stays linear.
+ * Re-entrancy: while FDICopy runs, FDICopy, FDIIsCabinet and FDIDestroy on the same context
+ * (from the handler) are refused: they answer 0 and leave the record untouched. */
 CABINET_API CabBool CABINET_CC FDICopy(FDIContext context, char* cabinetName, char* cabinetPath,
                                        int flags, FdiNotifyFn notify, FdiDecryptFn decrypt,
                                        void* user);
+
+/* FDIDestroy gives back every block of the context to free. Answers 0, and does nothing, for
+ * an invalid context or inside FDICopy on that context. */
 CABINET_API CabBool CABINET_CC FDIDestroy(FDIContext context);
+
+/* An FDI entry point handed a null context (or a pointer that is not an FDI context), or a
+ * null `info`, answers 0 and leaves the record untouched. A destroyed context must not be
+ * passed again. */
 
 /* ---- FCI: compression ------------------------------------------------------------------ */
 
 #define CAB_MAX_NAME 256
 
-/* CCAB: the cabinet parameters. The library keeps its own copy; get-next-cabinet receives it
+/* CCAB: the cabinet parameters. FCICreate refuses, with FCIERR_CAB_FORMAT_LIMIT, reserve
+ * sizes above their limits, an empty szCab and a name field without its zero. The library
+ * keeps its own copy; get-next-cabinet receives it
  * with iCab already counted up and fills in the next cabinet's szCab (and szDisk, szCabPath and
  * cb when they change); the reserve sizes, setID and cbFolderThresh stay those of FCICreate. */
 typedef struct FCICabInfo {
@@ -198,7 +282,34 @@ typedef struct FCICabInfo {
 
 typedef void* FCIContext; /* HFCI */
 
-/* Status types handed to the status callback:
+/* FCI callbacks. Every callback receives the `user` pointer given to FCICreate. The file
+ * callbacks follow the C runtime's conventions like the FDI ones (read/write answer the count
+ * or UINT32_MAX, close/seek/delete answer -1 on failure) and, on failure, may store a reason in
+ * *err, which the library copies to the record's ErrorType.
+ *   filePlaced   (may be null) called once per member as its cabinet is written: the cabinet's
+ *                parameters, the member's stored name, its size, and whether it is the part of
+ *                a member continued from the previous cabinet. -1 aborts with
+ *                FCIERR_USER_ABORT; any other answer goes on.
+ *   alloc/free   as for FDI; every block is given back by FCIDestroy at the latest.
+ *   open         opens cabinets (CAB_O_RDWR | CAB_O_CREAT | CAB_O_TRUNC | CAB_O_BINARY) and
+ *                temporary files (with CAB_O_EXCL instead of CAB_O_TRUNC); the library closes
+ *                every file it opens. A cabinet that could not be written whole is deleted.
+ *   delete       removes a file by name: temporary files, and a half-written cabinet.
+ *   tempFile     writes a new temporary file name (at most `size` bytes with its zero) into
+ *                `buffer`; 0 means none can be had (FCIERR_TEMP_FILE). The library opens,
+ *                closes and deletes the files itself.
+ *   getNextCabinet  (FCIAddFile / FCIFlush*) a set needs one more cabinet: fill in its name
+ *                as told at FCICabInfo; `previousSize` is the size of the cabinet being
+ *                finished. 0 aborts with FCIERR_USER_ABORT. When null, a cabinet that would
+ *                need a next one fails with FCIERR_CAB_FORMAT_LIMIT. A next cabinet with no
+ *                name, or the name and path of the current one, fails with FCIERR_CAB_FILE.
+ *   status       (may be null) progress, as told below; -1 aborts with FCIERR_USER_ABORT.
+ *   getOpenInfo  (FCIAddFile) opens the source file `name` for reading and fills its DOS
+ *                date, time and attribute bits; answers the handle, or -1 (FCIERR_OPEN_SRC,
+ *                *err in ErrorType). The library seeks and reads that handle and closes it
+ *                with the close callback before FCIAddFile returns, success or failure.
+ *
+ * Status types handed to the status callback:
  *   statusFile     per data block compressed: cb1 its compressed, cb2 its uncompressed size
  *   statusFolder   per folder completed: cb1 = cb2 = the folder's data bytes in the set
  *   statusCabinet  per cabinet written: cb1 = cb2 = its size in bytes
@@ -239,22 +350,79 @@ enum {
 };
 enum { CAB_S_IREAD = 0x0100, CAB_S_IWRITE = 0x0080 };
 
+/* FCICreate makes a compression context that writes the cabinet (or set) described by
+ * `cabInfo`. `error` is required (null answers null and reports nothing) and kept for every
+ * later call; it is cleared first. filePlaced may be null; every other callback is required.
+ * Answers the context, or null with the reason: FCIERR_ALLOC_FAIL (alloc/free missing, or
+ * memory refused), FCIERR_TEMP_FILE (a file callback missing, or the temporary files could
+ * not be made), FCIERR_CAB_FORMAT_LIMIT (cabInfo null or refused, see FCICabInfo). The
+ * context makes its temporary files at once.
+ *
+ * For every FCI entry point: a null context (or a pointer that is not an FCI context) answers
+ * 0 and leaves the record untouched. Otherwise the call clears the record and, on failure,
+ * fills it. A failure while a member is read and compressed, or while a folder or a cabinet is
+ * finished and written (a callback's failure, an abort, a limit met), leaves the folder or
+ * cabinet half written and the context unusable: every later FCIAddFile / FCIFlushFolder /
+ * FCIFlushCabinet fails again with the same record; only FCIDestroy is left. A call refused
+ * before that (its arguments, getOpenInfo's -1, a source that cannot be sought or is too
+ * large, a compressor that cannot be had) leaves the context usable.
+ * Re-entrancy: the library does not detect calls on a context from inside its own callbacks;
+ * a callback must not call an FCI entry point on the context that called it. */
 CABINET_API FCIContext CABINET_CC FCICreate(CabErrorRecord* error, FciFilePlacedFn filePlaced,
                                             FciAllocFn alloc, FciFreeFn free, FciOpenFn open,
                                             FciReadFn read, FciWriteFn write, FciCloseFn close,
                                             FciSeekFn seek, FciDeleteFn remove,
                                             FciGetTempFileFn tempFile, FCICabInfo* cabInfo,
                                             void* user);
+
+/* FCIAddFile adds the file `sourceName` (opened by getOpenInfo) as member `storedName` (1 to
+ * 255 bytes), compressed with `compression`: tcompTYPE_NONE, tcompTYPE_MSZIP, or
+ * tcompTYPE_LZX with a window of 2^15 to 2^21 (tcompLZX_WINDOW_LO..HI). `execute` sets
+ * CAB_ATTRIB_EXECUTE. The member joins the open folder, unless the compression differs, the
+ * folder would grow past its limits, or the cabinet's size limit needs a new folder: then the
+ * open folder is finished first (and may be placed into a cabinet, calling getNextCabinet,
+ * status and filePlaced). A folder that reached cbFolderThresh is finished after the member.
+ * Refusals before anything is opened: FCIERR_OPEN_SRC (null names or getOpenInfo),
+ * FCIERR_CAB_FORMAT_LIMIT (stored name empty or too long), FCIERR_BAD_COMPR_TYPE. Other
+ * failures: FCIERR_OPEN_SRC (getOpenInfo answered -1), FCIERR_READ_SRC (the source cannot be
+ * sought, read or closed), FCIERR_CAB_FORMAT_LIMIT (a source larger than a folder may hold,
+ * 0x7FFF8000 bytes, or a folder or cabinet full), FCIERR_MCI_FAIL (fFailOnIncompressible and a
+ * block that did not shrink), FCIERR_TEMP_FILE, FCIERR_ALLOC_FAIL, FCIERR_USER_ABORT. */
 CABINET_API CabBool CABINET_CC FCIAddFile(FCIContext context, char* sourceName, char* storedName,
                                           CabBool execute, FciGetNextCabinetFn getNextCabinet,
                                           FciStatusFn status, FciGetOpenInfoFn getOpenInfo,
                                           TCOMP compression);
+
+/* FCIFlushCabinet finishes the open folder and writes out the current cabinet, through the open
+ * callback at szCabPath + szCab, then calls status(statusCabinet). With `getNextCabinet`
+ * nonzero the cabinet is marked as continued by a next one, which `nextCabinet` names; the
+ * context then goes on with that cabinet. When nothing was added since the last cabinet was
+ * written, no empty cabinet is written. Fails with FCIERR_CAB_FILE when the cabinet cannot
+ * be created or written (the half-written file is deleted), FCIERR_USER_ABORT, or any failure
+ * of finishing the folder. */
 CABINET_API CabBool CABINET_CC FCIFlushCabinet(FCIContext context, CabBool getNextCabinet,
                                                FciGetNextCabinetFn nextCabinet, FciStatusFn status);
+
+/* FCIFlushFolder finishes the open folder (if any) so that the next member starts a new one,
+ * then calls status(statusFolder). The folder may have to be laid out over cabinets of a
+ * set, calling getNextCabinet. Failures as for FCIAddFile. */
 CABINET_API CabBool CABINET_CC FCIFlushFolder(FCIContext context,
                                               FciGetNextCabinetFn getNextCabinet,
                                               FciStatusFn status);
+
+/* FCIDestroy closes and deletes the context's temporary files and gives back its memory. It
+ * writes nothing: members added since the last FCIFlushCabinet are lost. Answers 0 for an
+ * invalid context, or when a temporary file could not be closed or deleted (the context is
+ * gone all the same). */
 CABINET_API CabBool CABINET_CC FCIDestroy(FCIContext context);
+
+/* ---- Version ---------------------------------------------------------------------------- */
+
+/* The version of the library actually loaded: "MAJOR.MINOR.PATCH" (a static string), and the
+ * same as MAJOR * 10000 + MINOR * 100 + PATCH. Compare with CABINET_VERSION_STRING and
+ * CABINET_VERSION_NUMBER, the version of the headers a program was compiled against. */
+CABINET_API const char* CABINET_CC CabinetVersionString(void);
+CABINET_API unsigned CABINET_CC CabinetVersionNumber(void);
 
 #ifdef __cplusplus
 }

@@ -128,15 +128,15 @@ ParseStatus measureCabDirectory(const uint8_t* data, size_t size, size_t& direct
 }
 
 bool isKnownCompression(uint16_t compression) {
-    switch (compression & kCompressionMask) {
-        case kCompressionNone:
-        case kCompressionMszip:
+    switch (compression & tcompMASK_TYPE) {
+        case tcompTYPE_NONE:
+        case tcompTYPE_MSZIP:
             return true;
-        case kCompressionQuantum: {
+        case tcompTYPE_QUANTUM: {
             unsigned windowBits = (compression >> 8) & 0x1F;
             return windowBits >= 10 && windowBits <= 21;
         }
-        case kCompressionLzx: {
+        case tcompTYPE_LZX: {
             unsigned windowBits = (compression >> 8) & 0x1F;
             return windowBits >= 15 && windowBits <= 21;
         }

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cabinet.h"
+
 namespace cabinet {
 
 constexpr uint32_t kCabSignature = 0x4643534D;  // "MSCF"
@@ -24,7 +26,7 @@ constexpr size_t kCabFolderSize = 8;
 constexpr size_t kCabFileSize = 16;
 constexpr size_t kCabDataHeaderSize = 8;
 // Names (cabinet, disk and member names) hold at most 255 bytes before their terminating zero.
-constexpr size_t kCabMaxName = 256;
+constexpr size_t kCabMaxName = CAB_MAX_NAME;
 
 // Header flags.
 constexpr uint16_t kCabFlagPrevCabinet = 0x0001;
@@ -35,13 +37,6 @@ constexpr uint16_t kCabFlagReservePresent = 0x0004;
 constexpr uint16_t kFolderContinuedFromPrev = 0xFFFD;
 constexpr uint16_t kFolderContinuedToNext = 0xFFFE;
 constexpr uint16_t kFolderContinuedPrevAndNext = 0xFFFF;
-
-// Compression types (low nibble of a folder's compression field).
-constexpr uint16_t kCompressionMask = 0x000F;
-constexpr uint16_t kCompressionNone = 0;
-constexpr uint16_t kCompressionMszip = 1;
-constexpr uint16_t kCompressionQuantum = 2;
-constexpr uint16_t kCompressionLzx = 3;
 
 enum class ParseStatus {
     ok,

@@ -1,5 +1,6 @@
-// The FCI entry points: a compression context gathers members into folders, lays the folders
-// out into one cabinet or a set, and writes them through the caller's callbacks.
+// The FCI entry points (their contract is in cabinet.h): a compression context gathers members
+// into folders, lays the folders out into one cabinet or a set, and writes them through the
+// caller's callbacks.
 #include <algorithm>
 #include <cstring>
 
@@ -24,8 +25,7 @@ struct FciContextData {
     CabinetWriter cabinet;
     uint32_t folderThreshold = 0;
     uint32_t dataReserve = 0;
-    // After a failure that left the folder or cabinet half written, every later call fails
-    // with the same error.
+    // Set by check(): the folder or cabinet is half written and cannot be trusted again.
     bool broken = false;
     CabErrorRecord failure{};
 

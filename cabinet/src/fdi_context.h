@@ -2,9 +2,8 @@
 //
 // Besides the caller's callbacks and the error record, the context keeps the decoding state of
 // the folder it decoded last: the decoder with its history, where in the folder's data blocks
-// it stands, and the last block's output. A later FDICopy over the same, unchanged cabinet
-// that wants a member further on in that folder resumes there instead of decoding the folder
-// again from its start, so extracting one member per pass stays linear.
+// it stands, and the last block's output. That is what lets a later FDICopy resume inside the
+// folder; the cabinet is known again by its identity (see CabinetSource).
 #pragma once
 
 #include <cstdint>
@@ -40,7 +39,7 @@ struct FolderCursor {
 struct FdiContextData {
     static constexpr uint32_t kMagic = 0x46444943;  // "FDIC"
     uint32_t magic = kMagic;
-    bool busy = false;  // inside FDICopy: nested calls are refused
+    bool busy = false;  // inside FDICopy
 
     Allocator alloc;
     FdiIo io;

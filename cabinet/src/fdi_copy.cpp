@@ -1,9 +1,9 @@
-// One FDICopy pass: offers the members of a cabinet to the caller's notification handler in
-// stored order and writes those it answers with a handle, following a folder into the next
-// cabinets of a set when a member goes on there.
+// One FDICopy pass (its contract is FDICopy's in cabinet.h).
 //
-// Nothing is decoded for a member the handler skips. The decoding state stays in the context
-// after the pass, so a later pass over the same cabinet continues where this one stopped.
+// Up to three cabinets are open in a pass: the one listed, the later one a folder runs on
+// into, and one being checked before it replaces the later one. Names handed to the handler
+// are copies in the pass's own buffers, so a handler that writes into them cannot touch the
+// parsed directory.
 #include <cstring>
 
 #include "checksum.h"

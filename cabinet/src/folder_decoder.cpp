@@ -13,14 +13,14 @@ unsigned windowBits(uint16_t compression) {
 }  // namespace
 
 BlockDecoder* createFolderDecoder(const Allocator& alloc, uint16_t compression) {
-    switch (compression & kCompressionMask) {
-        case kCompressionNone:
+    switch (compression & tcompMASK_TYPE) {
+        case tcompTYPE_NONE:
             return createStoredDecoder(alloc);
-        case kCompressionMszip:
+        case tcompTYPE_MSZIP:
             return createMszipDecoder(alloc);
-        case kCompressionQuantum:
+        case tcompTYPE_QUANTUM:
             return createQuantumDecoder(alloc, windowBits(compression));
-        case kCompressionLzx:
+        case tcompTYPE_LZX:
             return createLzxDecoder(alloc, windowBits(compression));
         default:
             return nullptr;
@@ -28,9 +28,9 @@ BlockDecoder* createFolderDecoder(const Allocator& alloc, uint16_t compression) 
 }
 
 bool sameDecoder(uint16_t a, uint16_t b) {
-    uint16_t type = a & kCompressionMask;
-    if (type != (b & kCompressionMask)) return false;
-    if (type == kCompressionNone || type == kCompressionMszip) return true;
+    uint16_t type = a & tcompMASK_TYPE;
+    if (type != (b & tcompMASK_TYPE)) return false;
+    if (type == tcompTYPE_NONE || type == tcompTYPE_MSZIP) return true;
     return windowBits(a) == windowBits(b);
 }
 

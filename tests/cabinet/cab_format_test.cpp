@@ -28,7 +28,7 @@ TEST_P(ReserveTest, SkipsReservedAreas) {
     EXPECT_STREQ(cab.files[0].name, "test1.txt");
     EXPECT_STREQ(cab.files[1].name, "test2.txt");
     ASSERT_EQ(cab.folders.size(), 1u);
-    EXPECT_EQ(cab.folders[0].compression, cabinet::kCompressionNone);
+    EXPECT_EQ(cab.folders[0].compression, tcompTYPE_NONE);
     auto blocks = cabtest::readFolderBlocks(cabtest::corpusPath(std::string("cabd/") + c.file), 0);
     uint32_t total = 0;
     for (const auto& b : blocks) total += b.uncompressedSize;
