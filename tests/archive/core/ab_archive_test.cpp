@@ -34,7 +34,10 @@ protected:
         archive->recordEvents();
     }
     std::u16string base() const { return temp.u16(u"out"); }
-    std::string out(const std::string& relative) const { return u8(base()) + "/" + relative; }
+    // A path under the out folder, as the archive writes it: with this system's separators.
+    std::string out(const std::string& relative) const {
+        return u8(base() + nativeSeparators(u"/" + utf8ToUtf16(relative)));
+    }
 
     TempFolder temp;
     std::unique_ptr<MemoryArchive> archive;
@@ -56,10 +59,11 @@ TEST_F(ArchiveTest, NewArchiveDefaults) {
 
 TEST_F(ArchiveTest, BaseDirectorySetter) {
     MemoryArchive fresh;
-    fresh.SetBaseDirectory(temp.u16() + u"/");
+    const std::u16string root = nativeSeparators(u"/");
+    fresh.SetBaseDirectory(temp.u16() + root);
     EXPECT_EQ(fresh.BaseDirectory(), temp.u16());
-    fresh.SetBaseDirectory(u"/");
-    EXPECT_EQ(fresh.BaseDirectory(), u"/");
+    fresh.SetBaseDirectory(root);
+    EXPECT_EQ(fresh.BaseDirectory(), root);
     fresh.SetBaseDirectory(u"");
     EXPECT_EQ(fresh.BaseDirectory(), u"");
     fresh.SetBaseDirectory(temp.u16());

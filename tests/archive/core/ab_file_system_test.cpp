@@ -110,18 +110,19 @@ TEST_F(FindMatchingFilesTest, RelativeMaskUnderTheSearchRoot) {
     EXPECT_EQ(find(u"*.txt", 0, false, temp.u16()),
               (std::vector<std::u16string>{u"a.txt", u"b.TXT"}));
     EXPECT_EQ(find(u"*.txt", 0, true, temp.u16()),
-              (std::vector<std::u16string>{u"a.txt", u"b.TXT", u"sub/d.txt", u"sub/deeper/e.txt"}));
-    EXPECT_EQ(find(u"sub/*.txt", 0, false, temp.u16()),
-              (std::vector<std::u16string>{u"sub/d.txt"}));
+              (std::vector<std::u16string>{u"a.txt", u"b.TXT", nativeSeparators(u"sub/d.txt"),
+                                           nativeSeparators(u"sub/deeper/e.txt")}));
+    EXPECT_EQ(find(nativeSeparators(u"sub/*.txt"), 0, false, temp.u16()),
+              (std::vector<std::u16string>{nativeSeparators(u"sub/d.txt")}));
 }
 
 TEST_F(FindMatchingFilesTest, FullMaskListAndFolders) {
-    const std::u16string base = temp.u16() + u"/";
+    const std::u16string base = temp.u16() + nativeSeparators(u"/");
     EXPECT_EQ(find(base + u"*.jpg; " + base + u"a.*", 0, false),
               (std::vector<std::u16string>{base + u"a.txt", base + u"c.jpg"}));
     EXPECT_EQ(find(base + u"s*", 0, false), std::vector<std::u16string>{});
     EXPECT_EQ(find(base + u"s*", faDirectory, false),
-              (std::vector<std::u16string>{base + u"sub/"}));
+              (std::vector<std::u16string>{base + nativeSeparators(u"sub/")}));
 }
 
 TEST(ShortFormPathTest, ExistingPathAndMissingParts) {
