@@ -285,10 +285,17 @@ protected:
             big[i] = static_cast<char>((i * 2654435761u) >> 13);
         writeFile(folder / "a.jpg", std::string("small"));
         writeFile(folder / "big.jpg", big);
-        std::string command =
+#ifdef _WIN32
+        const std::string command = "cd /d \"" + folder.path().string() +
+                                    "\" && \"" PELMORA_BINARY_DIR
+                                    "/bin/cabtool.exe\" create -z none -s 120k pack.cab a.jpg "
+                                    "big.jpg >NUL";
+#else
+        const std::string command =
             "cd '" + folder.path().string() +
             "' && '" PELMORA_BINARY_DIR
             "/bin/cabtool' create -z none -s 120k pack.cab a.jpg big.jpg >/dev/null";
+#endif
         ASSERT_EQ(run(command), 0);
         fs::remove(folder / "a.jpg");
         fs::remove(folder / "big.jpg");
