@@ -405,6 +405,13 @@ CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotifi
                 return 1;
             }
             if (!FIIPName.empty() && FOutput) {
+                // Some FDI implementations announce the end of a member whose data failed
+                // half way: only all of its bytes make it complete. Otherwise the copy is
+                // aborted, so that the member is reported, and the partial output dropped.
+                if (FOutput->Stream().Size() != FItemInProgress->UncompressedSize()) {
+                    FOutput.reset();
+                    return 0;
+                }
                 FOutput->Commit(record.date, record.time, record.attribs);
                 FOutput.reset();
             }

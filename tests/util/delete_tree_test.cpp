@@ -4,6 +4,7 @@
 
 #include "gtest/gtest.h"
 #include "support/scratch_folder.h"
+#include "support/symbolic_links.h"
 #include "util/common_func.h"
 
 namespace fs = std::filesystem;
@@ -58,11 +59,13 @@ TEST(DeleteTree, LinksInsideTheTreeAreRemovedAndTheirTargetsSurvive) {
     const fs::path precious = scratch.writeFile("outside/precious.jpg");
     const fs::path preciousFile = scratch.writeFile("outside-file.jpg");
     const fs::path tree = scratch.makeFolder("tree");
-    fs::create_directory_symlink(outside, tree / "folder-link");
-    fs::create_symlink(preciousFile, tree / "file-link");
-    fs::create_symlink(scratch.path() / "nowhere", tree / "dangling-link");
+    if (!testsupport::makeSymbolicLink(outside, tree / "folder-link", true))
+        GTEST_SKIP() << testsupport::kNoSymbolicLinks;
+    ASSERT_TRUE(testsupport::makeSymbolicLink(preciousFile, tree / "file-link", false));
+    ASSERT_TRUE(
+        testsupport::makeSymbolicLink(scratch.path() / "nowhere", tree / "dangling-link", false));
     scratch.makeFolder("tree/sub");
-    fs::create_directory_symlink(outside, tree / "sub/deep-link");
+    ASSERT_TRUE(testsupport::makeSymbolicLink(outside, tree / "sub/deep-link", true));
 
     EXPECT_TRUE(DeleteTree(toU16(tree)));
     EXPECT_FALSE(entryExists(tree));
@@ -73,7 +76,8 @@ TEST(DeleteTree, LinksInsideTheTreeAreRemovedAndTheirTargetsSurvive) {
 TEST(DeleteTree, FolderNamedByALinkIsNotFollowed) {
     ScratchFolder scratch;
     const fs::path precious = scratch.writeFile("outside/precious.jpg");
-    fs::create_directory_symlink(scratch.path() / "outside", scratch.path() / "link");
+    if (!testsupport::makeSymbolicLink(scratch.path() / "outside", scratch.path() / "link", true))
+        GTEST_SKIP() << testsupport::kNoSymbolicLinks;
     for (const char* spelling : {"link", "link/"}) {
         EXPECT_FALSE(DeleteTree(toU16(scratch.path() / spelling))) << spelling;
         EXPECT_TRUE(entryExists(precious)) << spelling;
@@ -118,7 +122,8 @@ TEST_P(DeleteFileOrTreeTest, RemovesWhatItShould) {
     } else if (what == "folder with a file") {
         scratch.writeFile("target/inside");
     } else if (what == "link to a folder") {
-        fs::create_directory_symlink(linkTarget, target);
+        if (!testsupport::makeSymbolicLink(linkTarget, target, true))
+            GTEST_SKIP() << testsupport::kNoSymbolicLinks;
     }
     DeleteFileOrTree(toU16(target), c.tree);
     EXPECT_EQ(!entryExists(target), c.removed) << c.what << (c.tree ? " as a tree" : " as a file");

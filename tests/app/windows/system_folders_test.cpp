@@ -5,7 +5,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "spotlight/spotlight_harvest.h"
+
 namespace {
+
+// The one Spotlight cache Windows has: below LOCALAPPDATA, whatever the mount table.
+std::u16string SpotlightSourceFolder() {
+    const auto caches = FindSpotlightCaches(u"");
+    return caches.size() == 1 ? caches.front() : u"";  // none or several: the case fails
+}
 
 struct FolderCase {
     const char* label;

@@ -169,7 +169,7 @@ class RefusedTargetTest : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
     ScratchFolder folder;
     fs::path target = GetParam().prepare(folder.path());
-    ::chmod(folder.path().c_str(), 0755);
+    fs::permissions(folder.path(), fs::perms(0755));
     // As a user, for whom permissions hold.
     testsupport::UnprivilegedScope user;
     try {
@@ -185,24 +185,25 @@ TEST_P(RefusedTargetTest, RaisesTheCreateErrorNamingTheTarget) {
     EXPECT_EQ(fs::exists(parent) ? entriesIn(parent) : 0u, fs::exists(target) ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest,
-                         ::testing::Values(RefusedCase{"Folder",
-                                                       [](const fs::path& folder) {
-                                                           fs::create_directory(folder / "img.jpg");
-                                                           return folder / "img.jpg";
-                                                       }},
-                                           // Neither a file without a name nor a named
-                                           // one can be made there.
-                                           RefusedCase{"UnwritableFolder",
-                                                       [](const fs::path& folder) {
-                                                           fs::create_directory(folder / "ro");
-                                                           ::chmod((folder / "ro").c_str(), 0555);
-                                                           return folder / "ro" / "img.jpg";
-                                                       }},
-                                           RefusedCase{"MissingFolder",
-                                                       [](const fs::path& folder) {
-                                                           return folder / "no" / "img.jpg";
-                                                       }}),
+const RefusedCase kRefusedCases[] = {
+    {"Folder",
+     [](const fs::path& folder) {
+         fs::create_directory(folder / "img.jpg");
+         return folder / "img.jpg";
+     }},
+#ifndef _WIN32  // a Windows folder's read-only mark does not forbid making files in it
+    // Neither a file without a name nor a named one can be made there.
+    {"UnwritableFolder",
+     [](const fs::path& folder) {
+         fs::create_directory(folder / "ro");
+         fs::permissions(folder / "ro", fs::perms(0555));
+         return folder / "ro" / "img.jpg";
+     }},
+#endif
+    {"MissingFolder", [](const fs::path& folder) { return folder / "no" / "img.jpg"; }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, RefusedTargetTest, ::testing::ValuesIn(kRefusedCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

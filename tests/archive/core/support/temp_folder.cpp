@@ -27,7 +27,11 @@ TempFolder::~TempFolder() {
 }
 
 std::u16string TempFolder::u16(std::u16string_view relative) const {
-    return (FPath / fs::path(std::u16string(relative))).u16string();
+    return (FPath / fs::path(std::u16string(relative))).make_preferred().u16string();
+}
+
+std::u16string nativeSeparators(std::u16string_view path) {
+    return fs::path(std::u16string(path)).make_preferred().u16string();
 }
 
 fs::path TempFolder::writeFile(std::u16string_view relative, std::string_view content) {

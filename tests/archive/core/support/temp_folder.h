@@ -14,7 +14,8 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return FPath; }
-    // The folder as a UTF-16 disk path, or a path under it.
+    // The folder as a UTF-16 disk path, or a path under it ("a/b" written with this system's
+    // own separator, as the archive's callers hand paths over).
     std::u16string u16() const { return FPath.u16string(); }
     std::u16string u16(std::u16string_view relative) const;
     // Writes a file (making its folders) under the folder and answers its full path.
@@ -24,3 +25,6 @@ public:
 private:
     std::filesystem::path FPath;
 };
+
+// A relative path written with "/" in this system's own separators ("a\\b" on Windows).
+std::u16string nativeSeparators(std::u16string_view path);
