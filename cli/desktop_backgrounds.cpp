@@ -145,7 +145,7 @@ std::string SlideshowXml(const std::vector<std::u16string>& pictures,
 
 std::u16string BackgroundPropertiesFolder() {
     const std::u16string dataHome = ReadEnvironment(u"XDG_DATA_HOME");
-    // The base directory specification ignores a relative value.
+    // A relative XDG_DATA_HOME is invalid and ignored, as desktops do, falling back to HOME.
     if (!dataHome.empty() && dataHome.front() == u'/') {
         return dataHome + u"/gnome-background-properties";
     }

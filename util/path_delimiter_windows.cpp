@@ -1,5 +1,6 @@
 #include "util/path_delimiter.h"
 
 bool IsPathDelimiter(char16_t c) {
-    return c == u'\\' || c == u':';
+    // The system takes "/" for "\" in every path it is given.
+    return c == u'\\' || c == u'/' || c == u':';
 }

@@ -30,6 +30,16 @@ INSTANTIATE_TEST_SUITE_P(Paths, ExtractBaseNameTest,
                                            BaseNameCase{u"/p/Été.themepack", u"Été"},
                                            BaseNameCase{u"name.", u"name"}));
 
+#ifdef _WIN32
+// Windows takes "/" for "\" in a path as well: a pack typed as C:/packs/Autumn.themepack is
+// named Autumn, not "/packs/Autumn".
+INSTANTIATE_TEST_SUITE_P(WindowsPaths, ExtractBaseNameTest,
+                         ::testing::Values(BaseNameCase{u"C:\\Packs\\Autumn.themepack", u"Autumn"},
+                                           BaseNameCase{u"C:/packs/Autumn.themepack", u"Autumn"},
+                                           BaseNameCase{u"C:Autumn.themepack", u"Autumn"},
+                                           BaseNameCase{u"\\\\host\\share\\dir.x\\file", u"file"}));
+#endif
+
 struct SplitCase {
     const char16_t* commandLine;
     std::vector<std::u16string> words;
