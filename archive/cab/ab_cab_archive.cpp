@@ -400,14 +400,15 @@ CabHandle TAbCabArchive::extractNotify(FDINotificationType type, const FDINotifi
             return handleOf(FOutput->Stream());
         }
         case fdintCLOSE_FILE_INFO:
+            // Some FDI implementations announce the end of a member whose data failed half
+            // way: only all of its bytes make it complete. Otherwise the copy is aborted, so
+            // that the member is reported, and the partial output dropped.
             if (FSpoolIndex >= 0) {
-                FSpoolComplete = true;
-                return 1;
+                FSpoolComplete =
+                    FSpool.CurrentSize() == FItemList->Get(FSpoolIndex)->UncompressedSize();
+                return FSpoolComplete ? 1 : 0;
             }
             if (!FIIPName.empty() && FOutput) {
-                // Some FDI implementations announce the end of a member whose data failed
-                // half way: only all of its bytes make it complete. Otherwise the copy is
-                // aborted, so that the member is reported, and the partial output dropped.
                 if (FOutput->Stream().Size() != FItemInProgress->UncompressedSize()) {
                     FOutput.reset();
                     return 0;

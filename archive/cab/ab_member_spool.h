@@ -21,6 +21,8 @@ public:
     void End(bool complete);
 
     bool Holds(int32_t index) const { return FKept.count(index) != 0; }
+    // Bytes written so far for the member begun last.
+    int64_t CurrentSize() const { return FCurrent < 0 ? 0 : FFile->Position() - FCurrentStart; }
     // Bytes of the members kept now.
     int64_t KeptBytes() const { return FKeptBytes; }
 
